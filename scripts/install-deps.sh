@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages QOVA needs to build, run, test and benchmark.
+# Safe to run again: it only asks apt for what is missing.
+set -euo pipefail
+
+PKGS=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6svg6
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
+  libgraphicsmagick++1-dev graphicsmagick ghostscript
+  libopencv-imgproc-dev
+  fonts-ipafont-gothic
+  xvfb xauth x11-apps
+  libjpeg-turbo-progs
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${PKGS[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

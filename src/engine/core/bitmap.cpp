@@ -1,0 +1,258 @@
+#include "bitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "codes.h"
+
+namespace qova::engine {
+
+Bitmap::Buffer::~Buffer() { std::free(bytes); }
+
+Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) {
+    auto fail = [&](int16_t c) {
+        if (code) *code = c;
+        return Bitmap();
+    };
+    if (!validBpp(bpp)) return fail(kErrBadBpp);
+    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension) return fail(kErrBadSize);
+    const size_t stride = strideFor(width, bpp);
+    const uint64_t bytes = uint64_t(stride) * uint64_t(height);
+    if (bytes > kMaxBitmapBytes) return fail(kErrNoMemory);
+    auto buf = std::make_shared<Buffer>();
+    buf->bytes = static_cast<uint8_t*>(std::malloc(bytes));
+    if (!buf->bytes) return fail(kErrNoMemory);
+    buf->size = bytes;
+    Bitmap b;
+    b.data_ = std::move(buf);
+    b.stride_ = stride;
+    b.width_ = width;
+    b.height_ = height;
+    b.bpp_ = bpp;
+    b.grey_ = (bpp == 16) || (bpp == 8 && grey);
+    if (b.hasPalette()) b.palette_ = bpp == 4 ? vgaPalette() : greyPalette(1 << bpp);
+    if (code) *code = kOk;
+    return b;
+}
+
+Bitmap Bitmap::createFilled(int width, int height, int bpp, bool grey, uint8_t fill, int16_t* code) {
+    Bitmap b = create(width, height, bpp, grey, code);
+    if (!b.isNull()) std::memset(b.data_->bytes, fill, b.data_->size);
+    return b;
+}
+
+uint8_t* Bitmap::mutableBits() {
+    if (!data_) return nullptr;
+    if (data_.use_count() > 1) {
+        auto buf = std::make_shared<Buffer>();
+        buf->bytes = static_cast<uint8_t*>(std::malloc(data_->size));
+        if (!buf->bytes) throw std::bad_alloc();
+        buf->size = data_->size;
+        std::memcpy(buf->bytes, data_->bytes, data_->size);
+        data_ = std::move(buf);
+    }
+    return data_->bytes;
+}
+
+Bitmap Bitmap::clone() const {
+    Bitmap b = *this;
+    if (b.data_) {
+        b.data_.reset();
+        Bitmap fresh = create(width_, height_, bpp_, grey_);
+        if (fresh.isNull()) return Bitmap();
+        std::memcpy(fresh.data_->bytes, data_->bytes, data_->size);
+        b.data_ = fresh.data_;
+    }
+    return b;
+}
+
+int Bitmap::index(int x, int y) const {
+    const uint8_t* r = row(y);
+    switch (bpp_) {
+    case 1: return (r[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4: return (x & 1) ? (r[x >> 1] & 0x0F) : (r[x >> 1] >> 4);
+    case 8: return r[x];
+    case 16: return reinterpret_cast<const uint16_t*>(r)[x] >> 8;
+    default: return 0;
+    }
+}
+
+void Bitmap::setIndex(int x, int y, int v) {
+    uint8_t* r = mutableRow(y);
+    switch (bpp_) {
+    case 1: {
+        const uint8_t m = uint8_t(0x80 >> (x & 7));
+        if (v & 1) r[x >> 3] |= m; else r[x >> 3] &= uint8_t(~m);
+        break;
+    }
+    case 4:
+        if (x & 1) r[x >> 1] = uint8_t((r[x >> 1] & 0xF0) | (v & 0x0F));
+        else r[x >> 1] = uint8_t((r[x >> 1] & 0x0F) | ((v & 0x0F) << 4));
+        break;
+    case 8: r[x] = uint8_t(v); break;
+    case 16: reinterpret_cast<uint16_t*>(r)[x] = uint16_t(v); break;
+    default: break;
+    }
+}
+
+Rgb Bitmap::pixel(int x, int y) const {
+    const uint8_t* r = row(y);
+    switch (bpp_) {
+    case 24: return Rgb{r[x * 3 + 2], r[x * 3 + 1], r[x * 3]};
+    case 32: return Rgb{r[x * 4 + 2], r[x * 4 + 1], r[x * 4]};
+    case 16: {
+        const uint8_t g = uint8_t(reinterpret_cast<const uint16_t*>(r)[x] >> 8);
+        return Rgb{g, g, g};
+    }
+    default: {
+        const int i = index(x, y);
+        if (grey_) return Rgb{uint8_t(i), uint8_t(i), uint8_t(i)};
+        if (i < int(palette_.size())) return palette_[size_t(i)];
+        return Rgb{};
+    }
+    }
+}
+
+Palette Bitmap::greyPalette(int entries) {
+    Palette p(size_t(std::max(entries, 1)));
+    const int n = int(p.size());
+    for (int i = 0; i < n; ++i) {
+        const uint8_t v = n == 1 ? 0 : uint8_t(i * 255 / (n - 1));
+        p[size_t(i)] = Rgb{v, v, v};
+    }
+    return p;
+}
+
+Palette Bitmap::vgaPalette() {
+    static const uint8_t v[16][3] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                     {0, 0, 128},   {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                     {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
+                                     {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+    Palette p(16);
+    for (int i = 0; i < 16; ++i) p[size_t(i)] = Rgb{v[i][0], v[i][1], v[i][2]};
+    return p;
+}
+
+namespace {
+
+// 6x7x6 colour cube used when a colour image is reduced to 8 bits without a
+// smarter quantiser: fast, stable and good enough for a default.
+Palette cubePalette() {
+    Palette p;
+    p.reserve(256);
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 7; ++g)
+            for (int b = 0; b < 6; ++b)
+                p.push_back(Rgb{uint8_t(r * 51), uint8_t(g * 255 / 6), uint8_t(b * 51)});
+    while (p.size() < 256) p.push_back(Rgb{});
+    return p;
+}
+
+inline int cubeIndex(int r, int g, int b) {
+    return ((r * 5 + 127) / 255) * 42 + ((g * 6 + 127) / 255) * 6 + ((b * 5 + 127) / 255);
+}
+
+int nearest(const Palette& pal, int r, int g, int b) {
+    int best = 0, bestD = 1 << 30;
+    for (size_t i = 0; i < pal.size(); ++i) {
+        const int dr = pal[i].r - r, dg = pal[i].g - g, db = pal[i].b - b;
+        const int d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
+        if (d < bestD) { bestD = d; best = int(i); if (d == 0) break; }
+    }
+    return best;
+}
+
+}  // namespace
+
+Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
+    if (code) *code = kOk;
+    if (isNull()) { if (code) *code = kErrBadHandle; return Bitmap(); }
+    if (!validBpp(bpp)) { if (code) *code = kErrBadBpp; return Bitmap(); }
+    if (bpp == bpp_) return *this;
+
+    const int w = width_, h = height_;
+    if (bpp == 24 || bpp == 32) {
+        Bitmap out = create(w, h, bpp, false, code);
+        if (out.isNull()) return out;
+        const int n = bpp / 8;
+        for (int y = 0; y < h; ++y) {
+            uint8_t* d = out.mutableRow(y);
+            const uint8_t* s = row(y);
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = d + x * n;
+                if (bpp_ == 24 || bpp_ == 32) {
+                    const int sn = bpp_ / 8;
+                    p[0] = s[x * sn]; p[1] = s[x * sn + 1]; p[2] = s[x * sn + 2];
+                    if (n == 4) p[3] = sn == 4 ? s[x * 4 + 3] : 255;
+                } else {
+                    const Rgb c = pixel(x, y);
+                    p[0] = c.b; p[1] = c.g; p[2] = c.r;
+                    if (n == 4) p[3] = 255;
+                }
+            }
+        }
+        return out;
+    }
+    if (bpp == 16) {
+        Bitmap out = create(w, h, 16, true, code);
+        if (out.isNull()) return out;
+        for (int y = 0; y < h; ++y) {
+            auto* d = reinterpret_cast<uint16_t*>(out.mutableRow(y));
+            for (int x = 0; x < w; ++x) {
+                const Rgb c = pixel(x, y);
+                const int g = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
+                d[x] = uint16_t(g * 257);
+            }
+        }
+        return out;
+    }
+    // 1, 4 or 8 bits.
+    const bool toGrey = grey_ && bpp == 8;
+    Bitmap out = create(w, h, bpp, toGrey, code);
+    if (out.isNull()) return out;
+    Palette pal;
+    const bool greySource = grey_ || (hasPalette() && std::all_of(palette_.begin(), palette_.end(),
+                                                                 [](const Rgb& c) { return c.r == c.g && c.g == c.b; }));
+    if (toGrey) {
+        // palette-less grey
+    } else if (bpp == 8 && !greySource) {
+        pal = cubePalette();
+    } else if (bpp == 4 && !greySource) {
+        pal = vgaPalette();
+    } else {
+        pal = greyPalette(1 << bpp);
+    }
+    if (!toGrey) out.setPalette(pal);
+    const bool cube = bpp == 8 && !greySource && !toGrey;
+    std::vector<int> map;
+    if (hasPalette()) {
+        map.resize(palette_.size());
+        for (size_t i = 0; i < palette_.size(); ++i) {
+            const Rgb c = palette_[i];
+            map[i] = cube ? cubeIndex(c.r, c.g, c.b) : nearest(pal, c.r, c.g, c.b);
+        }
+    }
+    std::memset(out.mutableBits(), 0, out.byteSize());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int v;
+            if (hasPalette()) {
+                const int i = index(x, y);
+                v = i < int(map.size()) ? map[size_t(i)] : 0;
+            } else {
+                const Rgb c = pixel(x, y);
+                if (toGrey) v = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
+                else if (cube) v = cubeIndex(c.r, c.g, c.b);
+                else if (greySource) {
+                    const int g = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
+                    v = (g * ((1 << bpp) - 1) + 127) / 255;
+                } else v = nearest(pal, c.r, c.g, c.b);
+            }
+            out.setIndex(x, y, v);
+        }
+    }
+    return out;
+}
+
+}  // namespace qova::engine

@@ -1,0 +1,72 @@
+// Inner interface between the loader/saver and the per-format codecs.
+// Decoders read from memory so that they can be fuzzed and fed from mmap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "../pages.h"
+
+namespace qova::engine {
+
+struct ByteSpan {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+using ProgressFn = std::function<void(int percent)>;
+
+struct DecodeOptions {
+    int firstPage = 0;     // first page (frame) to decode
+    int pageCount = -1;    // −1 = every page from firstPage on
+    ProgressFn progress;   // may be empty
+    bool infoOnly = false; // fill Document::info only, decode no pixels
+};
+
+// Every decoder fills doc.info (width, height and bpp of the first decoded
+// page, pageCount of the whole file) and, unless infoOnly, doc.frames.
+// Returns kOk or an engine code; never throws, never reads out of bounds.
+using DecodeFn = int16_t (*)(ByteSpan, const DecodeOptions&, Document&);
+
+int16_t decodeBmp(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeJpeg(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodePng(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeTiff(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeGif(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodePsd(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeMsp(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeGemImg(ByteSpan, const DecodeOptions&, Document&);
+// Everything GraphicsMagick reads; `magick` names its coder ("PCX", "TGA", …).
+int16_t decodeWithMagick(ByteSpan, const std::string& magick, const DecodeOptions&, Document&);
+
+struct EncodeOptions {
+    int format = 0;
+    int quality = 0;       // engine quality factor (format_table.h)
+    int saveOption = 0;
+    bool stamp = false;    // store a thumbnail where the format has one
+    int stampWidth = 0;
+    int stampHeight = 0;
+    int stampBpp = 24;
+};
+
+// Encoders write to `path` directly (the saver hands them a temporary name and
+// renames it over the target only on success). The bitmap already has a
+// depth the format accepts.
+int16_t encodeBmp(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodeJpeg(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodePng(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodeTiff(const std::vector<Frame>&, const std::string& path, const EncodeOptions&);
+int16_t encodeGif(const std::vector<Frame>&, const AnimationInfo&, const std::string& path, const EncodeOptions&);
+int16_t encodeMsp(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodeGemImg(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodeWithMagick(const Bitmap&, const std::string& magick, const std::string& path, const EncodeOptions&);
+
+// Little helpers the codecs share.
+inline uint16_t rd16le(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t rd32le(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+inline uint16_t rd16be(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint32_t rd32be(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]); }
+
+}  // namespace qova::engine

@@ -1,0 +1,65 @@
+// The engine's file format codes: what each writes and whether the quality
+// factor applies. Codes are stable (the database stores pictures with 20 and 26).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qova::engine {
+
+enum FormatCode : int16_t {
+    kFmtNone = 0,
+    kFmtBmp = 1,          // Windows BMP, uncompressed
+    kFmtBmpRle = 2,       // Windows BMP, RLE for 4 and 8 bits
+    kFmtOs2Bmp = 3,       // OS/2 1.x BMP
+    kFmtPcx = 4,
+    kFmtGif = 5,
+    kFmtTiff = 6,         // TIFF uncompressed
+    kFmtTiffLzw = 7,
+    kFmtTiffPackBits = 8,
+    kFmtTiffG3 = 9,       // CCITT Group 3, 1 bit
+    kFmtTiffJpeg = 10,    // JPEG-in-TIFF
+    kFmtPng = 11,
+    kFmtTga = 12,
+    kFmtSun = 13,         // Sun raster
+    kFmtPict = 14,
+    kFmtEps = 15,
+    kFmtMsp = 16,         // Microsoft Paint
+    kFmtGemImg = 17,
+    kFmtCals = 18,        // CALS raster type 1 (G4)
+    kFmtMacPaint = 19,
+    kFmtJpeg = 20,        // JFIF, 4:2:0
+    kFmtJpeg422 = 21,
+    kFmtJpeg444 = 22,
+    kFmtJpegProgressive = 23,
+    kFmtTiffDeflate = 24,
+    kFmtPsd = 25,
+    kFmtTiffG4 = 26,      // CCITT Group 4, 1 bit
+    kFmtPcd = 27,         // read only
+    kFmtWpg = 28,         // read only
+    kFmtWmf = 29,         // read only
+    kFmtIco = 30,
+    kFmtCur = 31,         // read only
+    kFmtBigTiff = 32,     // read as TIFF
+    kFmtPpm = 33,
+};
+
+struct FormatInfo {
+    FormatCode code;
+    const char* name;        // shown in the save dialog
+    const char* extension;   // default extension, no dot
+    std::vector<int> writeBpp;  // empty = read only
+    bool quality;            // the quality factor applies
+    bool stamp;              // can carry a thumbnail
+};
+
+const std::vector<FormatInfo>& formatTable();
+const FormatInfo* findFormat(int code);
+
+// Quality factor: 1..100 (higher is better, 100 near lossless), 0 = default
+// (85), or a preset −1 (best, 95) … −6 (smallest, 30). −4 is the standard 75.
+// Returns −1 for a value out of range.
+int jpegQualityFromFactor(int factor);
+
+}  // namespace qova::engine

@@ -1,0 +1,45 @@
+// Loading and saving files: the engine's public entry points.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "../pages.h"
+#include "codec.h"
+
+namespace qova::engine {
+
+struct LoadRequest {
+    std::string path;
+    int bpp = 0;           // 0 = the file's own depth
+    int firstPage = 0;
+    int pageCount = -1;    // −1 = all pages from firstPage on
+    ProgressFn progress;
+};
+
+// Decodes the file into `out`; on failure `out` is left untouched.
+int16_t loadFile(const LoadRequest& req, Document& out);
+// Reads only what the file says of itself (size, depth, pages).
+int16_t probeFile(const std::string& path, LoadInfo& info);
+// Detects the format from the first bytes (and the name for formats that
+// carry no signature). Returns a FormatCode or 0.
+int detectFormat(ByteSpan head, const std::string& path);
+
+struct SaveRequest {
+    std::string path;
+    int format = 0;
+    int bpp = 0;            // 0 = the bitmap's own depth (if the format takes it)
+    int quality = 0;
+    int saveOption = 0;
+    bool stamp = false;
+    int stampWidth = 0;
+    int stampHeight = 0;
+    int stampBpp = 24;
+};
+
+// Saves `frames[0]` (all frames for formats with pages/frames). Writes to a
+// temporary file beside the target and renames it over the target only when
+// the whole file was written, so a failure never damages the old file.
+int16_t saveFile(const Document& doc, const SaveRequest& req);
+
+}  // namespace qova::engine

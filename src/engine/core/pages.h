@@ -1,0 +1,49 @@
+// A loaded file's pages or animation frames, with the settings each frame
+// carries, and what the last load reported.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bitmap.h"
+
+namespace qova::engine {
+
+// How a frame is cleared before the next one is drawn (GIF disposal).
+enum class Disposal : uint8_t { None = 0, Keep = 1, Background = 2, Previous = 3 };
+
+struct Frame {
+    Bitmap bitmap;
+    int left = 0;          // position on the animation canvas
+    int top = 0;
+    int delayMs = 0;       // shown this long before the next frame
+    Disposal disposal = Disposal::None;
+    int transparentIndex = -1;  // palette index drawn as transparent, −1 = none
+    bool waitForInput = false;
+};
+
+struct AnimationInfo {
+    int canvasWidth = 0;   // 0 = the first frame's size
+    int canvasHeight = 0;
+    Rgb background;
+    bool loop = false;     // play again from the start when the last frame ends
+};
+
+// A file on disk as the engine sees it.
+struct LoadInfo {
+    int width = 0;
+    int height = 0;
+    int bpp = 0;            // bits per pixel as stored in the file
+    int64_t sizeBytes = 0;  // size of the file on disk
+    int pageCount = 0;      // pages (or frames) the file holds
+    int formatCode = 0;     // engine format code of the file
+};
+
+struct Document {
+    std::vector<Frame> frames;
+    AnimationInfo animation;
+    LoadInfo info;
+};
+
+}  // namespace qova::engine
