@@ -40,6 +40,6 @@ struct SaveRequest {
 // Saves `frames[0]` (all frames for formats with pages/frames). Writes to a
 // temporary file beside the target and renames it over the target only when
 // the whole file was written, so a failure never damages the old file.
-int16_t saveFile(const Document& doc, const SaveRequest& req);
+int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage = 0);
 
 }  // namespace qova::engine

@@ -1,0 +1,331 @@
+#include "formats.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "../codes.h"
+#include "format_table.h"
+
+namespace qova::engine {
+
+namespace {
+
+// The whole file mapped read-only; decoders read it in place.
+class MappedFile {
+public:
+    ~MappedFile() {
+        if (data_ && data_ != MAP_FAILED) munmap(const_cast<uint8_t*>(data_), size_);
+        if (fd_ >= 0) close(fd_);
+    }
+    int16_t open(const std::string& path) {
+        if (path.empty() || path.find('\0') != std::string::npos) return kErrBadFileName;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return kErrNotFound;
+            if (errno == ENAMETOOLONG) return kErrBadFileName;
+            return kErrCannotOpen;
+        }
+        if (S_ISDIR(st.st_mode)) return kErrBadFileName;
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return errno == ENOENT ? kErrNotFound : kErrCannotOpen;
+        if (fstat(fd_, &st) != 0) return kErrRead;
+        if (!S_ISREG(st.st_mode)) return kErrBadFileName;
+        size_ = size_t(st.st_size);
+        if (size_ == 0) return kErrRead;
+        void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+        if (p == MAP_FAILED) return kErrRead;
+        madvise(p, size_, MADV_SEQUENTIAL | MADV_WILLNEED);
+        data_ = static_cast<const uint8_t*>(p);
+        return kOk;
+    }
+    ByteSpan span() const { return ByteSpan{data_, size_}; }
+    size_t size() const { return size_; }
+
+private:
+    int fd_ = -1;
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (auto& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool startsWith(ByteSpan s, const char* magic, size_t n, size_t at = 0) {
+    return s.size >= at + n && std::memcmp(s.data + at, magic, n) == 0;
+}
+
+bool plausibleTga(ByteSpan s) {
+    if (s.size < 18) return false;
+    const int cmapType = s.data[1], type = s.data[2], depth = s.data[16];
+    const bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+    return cmapType <= 1 && typeOk && (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+}
+
+bool plausibleGem(ByteSpan s) {
+    if (s.size < 16) return false;
+    const unsigned hlen = rd16be(s.data + 2), planes = rd16be(s.data + 4), pat = rd16be(s.data + 6);
+    return hlen >= 8 && hlen < 1024 && planes >= 1 && planes <= 8 && pat >= 1 && pat <= 8;
+}
+
+}  // namespace
+
+int detectFormat(ByteSpan s, const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    if (startsWith(s, "\xFF\xD8\xFF", 3)) return kFmtJpeg;
+    // A TGA header can look like an icon's; its name decides first.
+    if ((ext == ".tga" || ext == ".vda" || ext == ".icb" || ext == ".vst") && plausibleTga(s)) return kFmtTga;
+    if (startsWith(s, "\x89PNG\r\n\x1A\n", 8)) return kFmtPng;
+    if (startsWith(s, "II*\0", 4) || startsWith(s, "MM\0*", 4)) return kFmtTiff;
+    if (startsWith(s, "II+\0", 4) || startsWith(s, "MM\0+", 4)) return kFmtBigTiff;
+    if (startsWith(s, "GIF8", 4)) return kFmtGif;
+    if (startsWith(s, "BM", 2)) return kFmtBmp;
+    if (startsWith(s, "8BPS", 4)) return kFmtPsd;
+    if (startsWith(s, "DanM", 4) || startsWith(s, "LinS", 4)) return kFmtMsp;
+    if (startsWith(s, "\x59\xA6\x6A\x95", 4)) return kFmtSun;
+    if (startsWith(s, "\xD7\xCD\xC6\x9A", 4) || startsWith(s, "\x01\x00\x09\x00", 4) || startsWith(s, "\x02\x00\x09\x00", 4)) return kFmtWmf;
+    if (startsWith(s, "\xFFWPC", 4)) return kFmtWpg;
+    if (startsWith(s, "%!PS", 4) || startsWith(s, "\xC5\xD0\xD3\xC6", 4)) return kFmtEps;
+    if (startsWith(s, "PCD_IPI", 7, 2048) || startsWith(s, "PCD_OPA", 7)) return kFmtPcd;
+    if (startsWith(s, "\0\0\1\0", 4) && s.size > 6 && rd16le(s.data + 4) > 0) return kFmtIco;
+    if (startsWith(s, "\0\0\2\0", 4) && s.size > 6 && rd16le(s.data + 4) > 0) return kFmtCur;
+    if (startsWith(s, "srcdocid:", 9) || startsWith(s, "rorient:", 8) || startsWith(s, "version: MIL-STD-1840", 21)) return kFmtCals;
+    if (s.size >= 2 && s.data[0] == 'P' && s.data[1] >= '1' && s.data[1] <= '6') return kFmtPpm;
+    if (s.size >= 128 && s.data[0] == 0x0A && s.data[1] <= 5 && s.data[2] == 1) return kFmtPcx;
+    // Formats without a signature: trust the name, then check the header.
+    if (ext == ".pct" || ext == ".pict") return kFmtPict;
+    if (ext == ".mac" || ext == ".pntg") return kFmtMacPaint;
+    if (ext == ".img") return plausibleGem(s) ? kFmtGemImg : 0;
+    if (ext == ".cal" || ext == ".cals") return kFmtCals;
+    if (plausibleGem(s) && rd16be(s.data) <= 3) return 0;  // could be anything; don't guess
+    return 0;
+}
+
+namespace {
+
+int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document& doc) {
+    switch (format) {
+    case kFmtJpeg: return decodeJpeg(span, opts, doc);
+    case kFmtPng: return decodePng(span, opts, doc);
+    case kFmtTiff: case kFmtBigTiff: return decodeTiff(span, opts, doc);
+    case kFmtGif: return decodeGif(span, opts, doc);
+    case kFmtBmp: return decodeBmp(span, opts, doc);
+    case kFmtPsd: return decodePsd(span, opts, doc);
+    case kFmtMsp: return decodeMsp(span, opts, doc);
+    case kFmtGemImg: return decodeGemImg(span, opts, doc);
+    case kFmtPcx: return decodeWithMagick(span, "PCX", opts, doc);
+    case kFmtTga: return decodeWithMagick(span, "TGA", opts, doc);
+    case kFmtSun: return decodeWithMagick(span, "SUN", opts, doc);
+    case kFmtPict: return decodeWithMagick(span, "PICT", opts, doc);
+    case kFmtPcd: return decodeWithMagick(span, "PCD", opts, doc);
+    case kFmtCals: return decodeWithMagick(span, "CALS", opts, doc);
+    case kFmtIco: return decodeWithMagick(span, "ICO", opts, doc);
+    case kFmtCur: return decodeWithMagick(span, "CUR", opts, doc);
+    case kFmtWpg: return decodeWithMagick(span, "WPG", opts, doc);
+    case kFmtWmf: return decodeWithMagick(span, "WMF", opts, doc);
+    case kFmtMacPaint: return decodeWithMagick(span, "MAC", opts, doc);
+    case kFmtEps: return decodeWithMagick(span, "EPS", opts, doc);
+    case kFmtPpm: return decodeWithMagick(span, "PNM", opts, doc);
+    default: return kErrBadFormat;
+    }
+}
+
+}  // namespace
+
+int16_t loadFile(const LoadRequest& req, Document& out) {
+    if (req.bpp != 0 && !Bitmap::validBpp(req.bpp)) return kErrBadBpp;
+    if (req.firstPage < 0 || req.pageCount == 0 || req.pageCount < -1) return kErrBadParam;
+    MappedFile file;
+    int16_t code = file.open(req.path);
+    if (code != kOk) return code;
+    const int format = detectFormat(file.span(), req.path);
+    if (!format) return kErrBadFormat;
+    Document doc;
+    DecodeOptions opts;
+    opts.firstPage = req.firstPage;
+    opts.pageCount = req.pageCount;
+    opts.progress = req.progress;
+    try {
+        code = decodeAny(format, file.span(), opts, doc);
+    } catch (const std::bad_alloc&) {
+        code = kErrNoMemory;
+    } catch (...) {
+        code = kErrUnknown;
+    }
+    if (code != kOk) return code;
+    if (doc.frames.empty()) return kErrCorrupt;
+    if (req.bpp != 0) {
+        for (auto& f : doc.frames) {
+            if (f.bitmap.bpp() == req.bpp) continue;
+            Bitmap c = f.bitmap.convertTo(req.bpp, &code);
+            if (c.isNull()) return code;
+            f.bitmap = std::move(c);
+        }
+    }
+    if (doc.info.formatCode == 0 || format == kFmtBigTiff) doc.info.formatCode = format;
+    doc.info.sizeBytes = int64_t(file.size());
+    out = std::move(doc);
+    return kOk;
+}
+
+int16_t probeFile(const std::string& path, LoadInfo& info) {
+    MappedFile file;
+    int16_t code = file.open(path);
+    if (code != kOk) return code;
+    const int format = detectFormat(file.span(), path);
+    if (!format) return kErrBadFormat;
+    Document doc;
+    DecodeOptions opts;
+    opts.infoOnly = true;
+    try {
+        code = decodeAny(format, file.span(), opts, doc);
+    } catch (...) {
+        code = kErrUnknown;
+    }
+    if (code != kOk) return code;
+    doc.info.sizeBytes = int64_t(file.size());
+    if (doc.info.formatCode == 0) doc.info.formatCode = format;
+    info = doc.info;
+    return kOk;
+}
+
+namespace {
+
+Bitmap toGrey8(const Bitmap& b, int16_t* code) {
+    Bitmap g = b.convertTo(24, code);
+    if (g.isNull()) return g;
+    Bitmap grey = Bitmap::create(g.width(), g.height(), 8, true, code);
+    if (grey.isNull()) return grey;
+    for (int y = 0; y < g.height(); ++y) {
+        const uint8_t* s = g.row(y);
+        uint8_t* d = grey.mutableRow(y);
+        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t((s[x * 3 + 2] * 77 + s[x * 3 + 1] * 150 + s[x * 3] * 29 + 128) >> 8);
+    }
+    return grey;
+}
+
+bool multiPage(int format) {
+    return format == kFmtGif || format == kFmtTiff || format == kFmtTiffLzw || format == kFmtTiffPackBits ||
+           format == kFmtTiffG3 || format == kFmtTiffG4 || format == kFmtTiffJpeg || format == kFmtTiffDeflate;
+}
+
+int16_t encodeAny(const std::vector<Frame>& frames, const AnimationInfo& anim, const std::string& path,
+                  const EncodeOptions& o) {
+    const Bitmap& b = frames.front().bitmap;
+    switch (o.format) {
+    case kFmtBmp: case kFmtBmpRle: case kFmtOs2Bmp: return encodeBmp(b, path, o);
+    case kFmtJpeg: case kFmtJpeg422: case kFmtJpeg444: case kFmtJpegProgressive: return encodeJpeg(b, path, o);
+    case kFmtPng: return encodePng(b, path, o);
+    case kFmtTiff: case kFmtTiffLzw: case kFmtTiffPackBits: case kFmtTiffG3: case kFmtTiffG4: case kFmtTiffJpeg:
+    case kFmtTiffDeflate: return encodeTiff(frames, path, o);
+    case kFmtGif: return encodeGif(frames, anim, path, o);
+    case kFmtMsp: return encodeMsp(b, path, o);
+    case kFmtGemImg: return encodeGemImg(b, path, o);
+    case kFmtPcx: return encodeWithMagick(b, "PCX", path, o);
+    case kFmtTga: return encodeWithMagick(b, "TGA", path, o);
+    case kFmtSun: return encodeWithMagick(b, "SUN", path, o);
+    case kFmtPict: return encodeWithMagick(b, "PICT", path, o);
+    case kFmtEps: return encodeWithMagick(b, "EPS", path, o);
+    case kFmtCals: return encodeWithMagick(b, "CALS", path, o);
+    case kFmtPpm: return encodeWithMagick(b, b.bpp() == 1 ? "PBM" : b.bpp() == 8 && b.isGrey() ? "PGM" : "PPM", path, o);
+    default: return kErrBadFormat;
+    }
+}
+
+}  // namespace
+
+int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
+    if (req.path.empty() || req.path.find('\0') != std::string::npos) return kErrBadFileName;
+    if (doc.frames.empty()) return kErrBadHandle;
+    const FormatInfo* fmt = findFormat(req.format);
+    if (!fmt || fmt->writeBpp.empty()) return kErrBadFormat;
+    if (currentPage < 0 || currentPage >= int(doc.frames.size())) currentPage = 0;
+    int bpp = req.bpp;
+    const auto& allowed = fmt->writeBpp;
+    const int own = doc.frames[size_t(currentPage)].bitmap.bpp();
+    if (bpp == 0) {
+        // The bitmap's own depth if the format has it, else the next deeper one.
+        auto it = std::find_if(allowed.begin(), allowed.end(), [&](int a) { return a >= own; });
+        bpp = it != allowed.end() ? *it : allowed.back();
+    } else if (std::find(allowed.begin(), allowed.end(), bpp) == allowed.end()) {
+        return kErrBadBpp;
+    }
+    if (fmt->quality && jpegQualityFromFactor(req.quality) < 0) return kErrBadQuality;
+    if (req.stamp && !fmt->stamp) return kErrNoStamp;
+
+    std::vector<Frame> frames;
+    if (multiPage(req.format)) frames = doc.frames;
+    else frames.push_back(doc.frames[size_t(currentPage)]);
+    for (auto& f : frames) {
+        const Bitmap& b = f.bitmap;
+        int16_t code = kOk;
+        Bitmap c;
+        if (bpp == 8 && fmt->quality) {
+            // JPEG's 8 bits are grey levels, never palette indices.
+            if (b.bpp() == 8 && b.isGrey()) continue;
+            c = toGrey8(b, &code);
+        } else if (b.bpp() == bpp) {
+            continue;
+        } else {
+            c = b.convertTo(bpp, &code);
+        }
+        if (c.isNull()) return code;
+        f.bitmap = std::move(c);
+    }
+
+    // Write beside the target and rename over it only when complete.
+    namespace fs = std::filesystem;
+    const fs::path target(req.path);
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return kErrWrite;
+    if (fs::is_directory(target, ec)) return kErrBadFileName;
+    std::string tmpl = (dir / ("." + target.filename().string() + ".qova-XXXXXX")).string();
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return kErrWrite;
+    close(fd);
+    const std::string tmp(name.data());
+    EncodeOptions o;
+    o.format = req.format;
+    o.quality = req.quality;
+    o.saveOption = req.saveOption;
+    o.stamp = req.stamp;
+    o.stampWidth = req.stampWidth;
+    o.stampHeight = req.stampHeight;
+    o.stampBpp = req.stampBpp;
+    int16_t code;
+    try {
+        code = encodeAny(frames, doc.animation, tmp, o);
+    } catch (const std::bad_alloc&) {
+        code = kErrNoMemory;
+    } catch (...) {
+        code = kErrWrite;
+    }
+    if (code == kOk) {
+        // Keep an existing file's permissions; a new file gets the usual ones.
+        struct stat st {};
+        mode_t mode = 0666;
+        if (::stat(req.path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+        else { const mode_t um = umask(0); umask(um); mode &= ~um; }
+        chmod(tmp.c_str(), mode);
+        const int fdw = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fdw >= 0) { if (fsync(fdw) != 0) code = kErrWrite; close(fdw); }
+        if (code == kOk && std::rename(tmp.c_str(), req.path.c_str()) != 0) code = kErrWrite;
+    }
+    if (code != kOk) ::unlink(tmp.c_str());
+    return code;
+}
+
+}  // namespace qova::engine

@@ -1,0 +1,227 @@
+// The long tail of formats through GraphicsMagick: PCX, TGA, SUN, PICT,
+// Photo CD, CALS, ICO/CUR, WPG, WMF, MacPaint, EPS, PNM.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <vector>
+
+#include <Magick++.h>
+
+#include "../codes.h"
+#include "codec.h"
+#include "format_table.h"
+
+namespace qova::engine {
+
+namespace {
+
+void initMagick() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        // Refuse hostile headers before GraphicsMagick allocates for them.
+        MagickLib::SetMagickResourceLimit(MagickLib::WidthResource, kMaxDimension);
+        MagickLib::SetMagickResourceLimit(MagickLib::HeightResource, kMaxDimension);
+        MagickLib::SetMagickResourceLimit(MagickLib::PixelsResource, 1ul << 30);
+    });
+}
+
+int16_t codeForException(const Magick::Exception& e) {
+    const std::string what = e.what();
+    if (dynamic_cast<const Magick::ErrorResourceLimit*>(&e)) return kErrNoMemory;
+    if (dynamic_cast<const Magick::ErrorMissingDelegate*>(&e)) return kErrBadFormat;
+    if (dynamic_cast<const Magick::ErrorCorruptImage*>(&e)) {
+        if (what.find("nexpected end") != std::string::npos || what.find("nsufficient") != std::string::npos)
+            return kErrRead;
+        return kErrCorrupt;
+    }
+    if (dynamic_cast<const Magick::ErrorBlob*>(&e) || dynamic_cast<const Magick::ErrorFileOpen*>(&e)) return kErrRead;
+    if (dynamic_cast<const Magick::ErrorDelegate*>(&e)) return kErrSubtype;
+    if (what.find("nexpected end") != std::string::npos) return kErrRead;
+    return kErrCorrupt;
+}
+
+// Converts one decoded image into an engine bitmap at the depth it had.
+int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
+    const int w = int(img.columns()), h = int(img.rows());
+    if (w <= 0 || h <= 0) return kErrBadSize;
+    int16_t code = kOk;
+    const bool pseudo = img.classType() == Magick::PseudoClass && img.colorMapSize() > 0 && img.colorMapSize() <= 256;
+    const Magick::PixelPacket* px = img.getConstPixels(0, 0, unsigned(w), unsigned(h));
+    if (!px) return kErrNoMemory;
+    auto to8 = [](Magick::Quantum q) { return uint8_t(unsigned(q) * 255u / MaxRGB); };
+    if (pseudo) {
+        const size_t n = img.colorMapSize();
+        const int bpp = n <= 2 ? 1 : n <= 16 ? 4 : 8;
+        const Magick::IndexPacket* idx = img.getConstIndexes();
+        if (!idx) return kErrCorrupt;
+        Bitmap b = Bitmap::create(w, h, bpp, false, &code);
+        if (b.isNull()) return code;
+        Palette pal;
+        for (size_t i = 0; i < n; ++i) {
+            const Magick::Color c = img.colorMap(i);
+            pal.push_back(Rgb{to8(c.redQuantum()), to8(c.greenQuantum()), to8(c.blueQuantum())});
+        }
+        pal.resize(size_t(1) << bpp);
+        b.setPalette(std::move(pal));
+        std::memset(b.mutableBits(), 0, b.byteSize());
+        for (int y = 0; y < h; ++y) {
+            if (bpp == 8) {
+                uint8_t* r = b.mutableRow(y);
+                for (int x = 0; x < w; ++x) r[x] = uint8_t(idx[size_t(y) * w + x]);
+            } else {
+                for (int x = 0; x < w; ++x) b.setIndex(x, y, int(idx[size_t(y) * w + x]) & ((1 << bpp) - 1));
+            }
+        }
+        storedBpp = bpp;
+        out = std::move(b);
+        return kOk;
+    }
+    const bool alpha = img.matte();
+    const bool grey = !alpha && img.type() == Magick::GrayscaleType;
+    const int bpp = alpha ? 32 : grey ? 8 : 24;
+    Bitmap b = Bitmap::create(w, h, bpp, grey, &code);
+    if (b.isNull()) return code;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* r = b.mutableRow(y);
+        const Magick::PixelPacket* p = px + size_t(y) * w;
+        for (int x = 0; x < w; ++x) {
+            if (bpp == 8) {
+                r[x] = to8(p[x].red);
+            } else {
+                const int n = bpp / 8;
+                r[x * n] = to8(p[x].blue); r[x * n + 1] = to8(p[x].green); r[x * n + 2] = to8(p[x].red);
+                // GraphicsMagick keeps opacity (0 = opaque); we keep alpha.
+                if (n == 4) r[x * 4 + 3] = uint8_t(255 - to8(p[x].opacity));
+            }
+        }
+    }
+    storedBpp = bpp;
+    out = std::move(b);
+    return kOk;
+}
+
+}  // namespace
+
+int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
+    if (in.size == 0) return kErrRead;
+    initMagick();
+    std::list<Magick::Image> images;
+    try {
+        Magick::Blob blob(in.data, in.size);
+        Magick::Image probe;
+        if (opts.infoOnly) {
+            // Ping reads headers only.
+            probe.magick(magick);
+            probe.ping(blob);
+            doc.info.width = int(probe.columns());
+            doc.info.height = int(probe.rows());
+            doc.info.bpp = probe.classType() == Magick::PseudoClass ? (probe.colorMapSize() <= 2 ? 1 : probe.colorMapSize() <= 16 ? 4 : 8)
+                                                                     : (probe.matte() ? 32 : 24);
+            doc.info.pageCount = 1;
+            return kOk;
+        }
+        // Name the coder: TGA, ICO and friends carry no signature to detect.
+        MagickLib::ImageInfo* info = MagickLib::CloneImageInfo(nullptr);
+        std::snprintf(info->magick, sizeof info->magick, "%s", magick.c_str());
+        std::snprintf(info->filename, sizeof info->filename, "%s:", magick.c_str());
+        MagickLib::ExceptionInfo ex;
+        MagickLib::GetExceptionInfo(&ex);
+        MagickLib::Image* list = MagickLib::BlobToImage(info, in.data, in.size, &ex);
+        MagickLib::DestroyImageInfo(info);
+        if (list == nullptr || ex.severity >= MagickLib::ErrorException) {
+            if (list) MagickLib::DestroyImageList(list);
+            int16_t code = list ? kErrCorrupt : kErrCorrupt;
+            try {
+                Magick::throwException(ex);
+            } catch (const Magick::Warning&) {
+            } catch (const Magick::Exception& thrown) {
+                code = codeForException(thrown);
+            }
+            MagickLib::DestroyExceptionInfo(&ex);
+            return code;
+        }
+        MagickLib::DestroyExceptionInfo(&ex);
+        while (list) images.emplace_back(MagickLib::RemoveFirstImageFromList(&list));
+    } catch (const Magick::Warning&) {
+        // Warnings still give an image.
+    } catch (const Magick::Exception& e) {
+        return codeForException(e);
+    } catch (const std::bad_alloc&) {
+        return kErrNoMemory;
+    }
+    if (images.empty()) return kErrCorrupt;
+    const int pages = int(images.size());
+    if (opts.firstPage < 0 || opts.firstPage >= pages) return kErrBadParam;
+    const int last = opts.pageCount < 0 ? pages : std::min(pages, opts.firstPage + opts.pageCount);
+    std::vector<Frame> frames;
+    int i = 0;
+    int firstBpp = 0;
+    if (opts.progress) opts.progress(0);
+    for (auto& img : images) {
+        if (i >= opts.firstPage && i < last) {
+            Bitmap b;
+            int bpp = 0;
+            try {
+                const int16_t c = toBitmap(img, b, bpp);
+                if (c != kOk) return c;
+            } catch (const Magick::Exception& e) {
+                return codeForException(e);
+            }
+            if (frames.empty()) firstBpp = bpp;
+            Frame f;
+            f.bitmap = std::move(b);
+            f.delayMs = int(img.animationDelay()) * 10;
+            frames.push_back(std::move(f));
+            if (opts.progress) opts.progress((i - opts.firstPage + 1) * 100 / std::max(1, last - opts.firstPage));
+        }
+        ++i;
+    }
+    doc.info.width = frames.front().bitmap.width();
+    doc.info.height = frames.front().bitmap.height();
+    doc.info.bpp = firstBpp;
+    doc.info.pageCount = pages;
+    if (opts.progress) opts.progress(100);
+    doc.frames = std::move(frames);
+    return kOk;
+}
+
+int16_t encodeWithMagick(const Bitmap& bmp, const std::string& magick, const std::string& path, const EncodeOptions& opts) {
+    initMagick();
+    try {
+        const Bitmap rgb = bmp.bpp() == 24 || bmp.bpp() == 32 ? bmp : bmp.convertTo(24);
+        if (rgb.isNull()) return kErrNoMemory;
+        const bool alpha = rgb.bpp() == 32;
+        // Pack rows tightly for GraphicsMagick.
+        const size_t n = alpha ? 4 : 3;
+        std::vector<uint8_t> packed(size_t(rgb.width()) * rgb.height() * n);
+        for (int y = 0; y < rgb.height(); ++y)
+            std::memcpy(packed.data() + size_t(y) * rgb.width() * n, rgb.row(y), size_t(rgb.width()) * n);
+        Magick::Image img(unsigned(rgb.width()), unsigned(rgb.height()), alpha ? "BGRA" : "BGR", Magick::CharPixel,
+                          packed.data());
+        switch (bmp.bpp()) {
+        case 1: img.type(Magick::BilevelType); break;
+        case 4: case 8:
+            if (bmp.isGrey()) img.type(Magick::GrayscaleType);
+            else { img.quantizeColors(size_t(1) << bmp.bpp()); img.quantizeDither(false); img.quantize(); img.type(Magick::PaletteType); }
+            break;
+        case 32: img.type(Magick::TrueColorMatteType); break;
+        default: img.type(Magick::TrueColorType); break;
+        }
+        if (bmp.bpp() <= 8) img.depth(8);
+        img.magick(magick);
+        if (opts.quality > 0 && opts.quality <= 100) img.quality(size_t(opts.quality));
+        img.write(path);
+    } catch (const Magick::Warning&) {
+        return kOk;
+    } catch (const Magick::Exception&) {
+        return kErrWrite;
+    } catch (const std::bad_alloc&) {
+        return kErrNoMemory;
+    }
+    return kOk;
+}
+
+}  // namespace qova::engine
