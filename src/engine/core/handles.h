@@ -1,0 +1,41 @@
+// Process-wide bitmap handles: a number naming one bitmap (0 = none).
+// Putting a handle into a control copies the bitmap it names (pixels stay
+// shared until either side writes).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+#include "bitmap.h"
+
+namespace qova::engine {
+
+class HandleTable {
+public:
+    static HandleTable& instance();
+
+    // A handle holding its own copy of `b`.
+    uint32_t add(const Bitmap& b);
+    // A live handle: whoever reads it gets what `provider` returns at that time
+    // (controls name their current bitmap this way without holding a reference).
+    uint32_t addProvider(std::function<Bitmap()> provider);
+    // Replaces the bitmap of a handle made with add(); false if unknown.
+    bool set(uint32_t h, const Bitmap& b);
+    // The bitmap a handle names; false for 0, unknown or freed handles.
+    bool get(uint32_t h, Bitmap& out) const;
+    void remove(uint32_t h);
+    size_t size() const;
+
+private:
+    struct Entry {
+        Bitmap bitmap;
+        std::function<Bitmap()> provider;
+    };
+    mutable std::mutex mutex_;
+    std::unordered_map<uint32_t, Entry> entries_;
+    uint32_t next_ = 1;
+};
+
+}  // namespace qova::engine

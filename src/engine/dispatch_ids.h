@@ -1,0 +1,89 @@
+// Dispatch ids of the image engine control and of the engine dialog control,
+// with the member each one reaches. ImageControl::dispatch() uses this table.
+#pragma once
+
+namespace qova::engine::dispid {
+
+// Image engine control
+constexpr int BitmapHandle = 1;
+constexpr int ProgressEnabled = 7;
+constexpr int BitmapWidth = 10;
+constexpr int BitmapHeight = 11;
+constexpr int BitsPerPixel = 12;
+constexpr int InfoWidth = 40;
+constexpr int InfoHeight = 41;
+constexpr int InfoBits = 42;
+constexpr int InfoSize = 44;
+constexpr int CoordinateUnit = 56;
+constexpr int ControlWidthPx = 60;
+constexpr int ControlHeightPx = 61;
+constexpr int LoadOption = 132;
+constexpr int BitmapListIndex = 133;
+constexpr int BitmapListCount = 134;
+constexpr int PreLoad = 148;
+constexpr int AnimationLoop = 149;
+constexpr int ImageSource = 153;
+constexpr int ViewMode = 154;
+constexpr int PanWindowLeft = 254;
+constexpr int PanWindowTop = 255;
+constexpr int PanWindowWidth = 256;
+constexpr int PanWindowHeight = 257;
+constexpr int PanWindowTitle = 259;
+constexpr int Repaint = 285;
+constexpr int SaveFile = 289;
+constexpr int Resize = 307;
+constexpr int CopyToClipboard = 308;
+constexpr int Load = 310;
+constexpr int SetDisplayRect = 323;
+constexpr int SetDisplayClipRect = 324;
+constexpr int SetSourceRect = 325;
+constexpr int SetSourceClipRect = 326;
+constexpr int SaveFileWithStamp = 330;
+constexpr int InsertBitmapListItem = 392;
+constexpr int ShowPanWindow = 440;
+
+// Engine dialog control
+constexpr int DlgFlags = 5;
+constexpr int DlgOption16 = 16;
+constexpr int DlgTitle = 17;
+constexpr int DlgFileName = 18;
+constexpr int DlgFilter = 20;
+constexpr int DlgPage = 24;
+constexpr int DlgLoadOption = 25;
+constexpr int DlgShowOpen = 28;
+constexpr int DlgBits = 31;
+constexpr int DlgFormat = 32;
+constexpr int DlgQuality = 33;
+constexpr int DlgSaveOption = 34;
+constexpr int DlgStamp = 37;
+constexpr int DlgStampBits = 38;
+constexpr int DlgStampWidth = 39;
+constexpr int DlgStampHeight = 40;
+constexpr int DlgShowSave = 42;
+constexpr int DlgSaveSwitch = 43;
+
+struct Entry {
+    int id;
+    const char* member;
+};
+
+// Every id above with the member name it reaches (checked by a test).
+inline constexpr Entry kControlTable[] = {
+    {BitmapHandle, "bitmapHandle"},       {ProgressEnabled, "progressEnabled"},
+    {BitmapWidth, "bitmapWidth"},         {BitmapHeight, "bitmapHeight"},
+    {BitsPerPixel, "bitsPerPixel"},       {InfoWidth, "infoWidth"},
+    {InfoHeight, "infoHeight"},           {InfoBits, "infoBits"},
+    {InfoSize, "infoSize"},               {CoordinateUnit, "coordinateUnit"},
+    {ControlWidthPx, "controlWidthPx"},   {ControlHeightPx, "controlHeightPx"},
+    {LoadOption, "loadOption"},           {BitmapListIndex, "bitmapListIndex"},
+    {BitmapListCount, "bitmapListCount"}, {PreLoad, "preLoad"},
+    {AnimationLoop, "animationLoop"},     {ImageSource, "imageSource"},
+    {ViewMode, "viewMode"},               {Repaint, "repaint"},
+    {SaveFile, "saveFile"},               {CopyToClipboard, "copyToClipboard"},
+    {Load, "load"},                       {SetDisplayRect, "setDisplayRect"},
+    {SetDisplayClipRect, "setDisplayClipRect"}, {SetSourceRect, "setSourceRect"},
+    {SetSourceClipRect, "setSourceClipRect"},   {SaveFileWithStamp, "saveFileWithStamp"},
+    {InsertBitmapListItem, "insertBitmapListItem"},
+};
+
+}  // namespace qova::engine::dispid

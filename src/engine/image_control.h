@@ -1,0 +1,163 @@
+// The image engine control: a widget that holds one list of bitmaps (the
+// pages or frames of a file) and shows one of them. Members carry the role
+// names the application uses; dispatch_ids.h maps each dispatch id to one.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QRect>
+#include <QString>
+#include <QVariant>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace qova::engine {
+
+class Bitmap;
+struct Document;
+struct Frame;
+struct LoadInfo;
+
+class ImageControl : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    enum ViewMode { ViewNormal = 0, ViewStretch = 1, ViewZoomed = 2, ViewFit = 3 };
+    enum CoordinateUnit { UnitTwips = 1, UnitPixels = 3 };
+
+    explicit ImageControl(QWidget* parent = nullptr);
+    ~ImageControl() override;
+
+    // --- bitmap (ids 1, 10, 11, 12) ---
+    // Handle naming the current bitmap (0 when empty); putting one copies the
+    // bitmap it names into the current page, 0 empties the control.
+    uint32_t bitmapHandle() const;
+    void setBitmapHandle(uint32_t handle);
+    // Throw EngineError 20002 when the control holds no bitmap.
+    int bitmapWidth() const;
+    int bitmapHeight() const;
+    int bitsPerPixel() const;
+    bool isEmpty() const;
+
+    // --- pages (ids 133, 134, 392) ---
+    int bitmapListIndex() const;
+    void setBitmapListIndex(int index);  // throws 20013 out of range
+    int bitmapListCount() const;
+    // Inserts a copy of the bitmap named by `handle` at `position` (−1 = end).
+    void insertBitmapListItem(int position, uint32_t handle);
+
+    // --- last load (ids 40, 41, 42, 44) ---
+    int infoWidth() const;
+    int infoHeight() const;
+    int infoBits() const;
+    double infoSize() const;
+
+    // --- load and save (ids 310, 148, 132, 153, 289, 330) ---
+    int16_t load(const QString& path, int bpp, int page, int pageCount);
+    bool preLoad() const { return preLoad_; }
+    void setPreLoad(bool on) { preLoad_ = on; }
+    int loadOption() const { return loadOption_; }
+    void setLoadOption(int v) { loadOption_ = v; }
+    QString imageSource() const { return source_; }
+    void setImageSource(const QString& path);  // "" empties the control
+    int16_t saveFile(const QString& path, int format, int bpp, int quality, int saveOption);
+    int16_t saveFileWithStamp(const QString& path, int format, int bpp, int quality, float stampWidth,
+                              float stampHeight, int stampBits);
+
+    // --- view (ids 154, 323–326, 60, 61, 56, 285) ---
+    int viewMode() const { return viewMode_; }
+    void setViewMode(int mode);
+    void setSourceRect(double left, double top, double width, double height);
+    void setSourceClipRect(double left, double top, double width, double height);
+    void setDisplayRect(double left, double top, double width, double height);
+    void setDisplayClipRect(double left, double top, double width, double height);
+    QRectF sourceRect() const { return srcRect_; }
+    QRectF displayRect() const { return dstRect_; }
+    QRectF displayClipRect() const { return dstClip_; }
+    double controlWidthPx() const;
+    double controlHeightPx() const;
+    int coordinateUnit() const { return unit_; }
+    void setCoordinateUnit(int unit);
+    void repaint();
+
+    // --- progress (id 7) ---
+    bool progressEnabled() const { return progressEnabled_; }
+    void setProgressEnabled(bool on) { progressEnabled_ = on; }
+
+    // --- animation settings (id 149) ---
+    bool animationLoop() const;
+    void setAnimationLoop(bool on);
+
+    // --- clipboard (id 308) ---
+    void copyToClipboard(int flags);
+
+    // Direct access for the engine's own dialogs, operations and tests.
+    const Document& document() const;
+    Document& mutableDocument();
+    // Replaces the whole list (as a load does) and shows page 0.
+    void setDocument(Document doc);
+    // The page shown (empty Bitmap when none).
+    const Bitmap& currentBitmap() const;
+    // Replaces the shown page's pixels and refreshes the view.
+    void setCurrentBitmap(const Bitmap& b);
+    // Tells the view that the shown bitmap's pixels changed.
+    void bitmapChanged();
+
+    // Call log by dispatch id, for tests that check the order of engine calls.
+    void setCallLogEnabled(bool on);
+    const std::vector<int>& callLog() const { return callLog_; }
+    void clearCallLog() { callLog_.clear(); }
+
+    // Generic access through a dispatch id (see dispatch_ids.h).
+    QVariant dispatch(int id, const QVariantList& args = {});
+    void dispatchPut(int id, const QVariant& value);
+
+    // Converts a position in control pixels to the coordinate unit in force.
+    double toUnit(double pixels, bool horizontal) const;
+    double fromUnit(double value, bool horizontal) const;
+
+signals:
+    // Percent done of a long operation: 0 first, then rising, 100 last.
+    void progress(int percent);
+    // Key and mouse events with Windows virtual-key numbers and positions in
+    // the coordinate unit (twips by default).
+    void keyDown(int virtualKey, int shift);
+    void keyUp(int virtualKey, int shift);
+    void mouseDown(int button, int shift, double x, double y);
+    void mouseMove(int button, int shift, double x, double y);
+    void mouseUp(int button, int shift, double x, double y);
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void keyReleaseEvent(QKeyEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+    void log(int id) const;
+    void reportProgress(int percent);
+    void updateScrollBars();
+    void invalidateView();
+    void requireImage() const;
+
+    QString source_;
+    QRectF srcRect_, srcClip_, dstRect_, dstClip_;
+    int viewMode_ = ViewNormal;
+    int unit_ = UnitTwips;
+    int loadOption_ = 0;
+    bool preLoad_ = false;
+    bool progressEnabled_ = false;
+    bool callLogEnabled_ = false;
+    mutable std::vector<int> callLog_;
+};
+
+}  // namespace qova::engine
