@@ -134,7 +134,8 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtWpg: return decodeWithMagick(span, "WPG", opts, doc);
     case kFmtWmf: return decodeWithMagick(span, "WMF", opts, doc);
     case kFmtMacPaint: return decodeWithMagick(span, "MAC", opts, doc);
-    case kFmtEps: return decodeWithMagick(span, "EPS", opts, doc);
+    // DOS EPS binaries wrap PostScript and a preview: the EPT reader unwraps them.
+    case kFmtEps: return decodeWithMagick(span, startsWith(span, "\xC5\xD0\xD3\xC6", 4) ? "EPT" : "EPS", opts, doc);
     case kFmtPpm: return decodeWithMagick(span, "PNM", opts, doc);
     default: return kErrBadFormat;
     }

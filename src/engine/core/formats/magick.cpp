@@ -112,17 +112,6 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
     try {
         Magick::Blob blob(in.data, in.size);
         Magick::Image probe;
-        if (opts.infoOnly) {
-            // Ping reads headers only.
-            probe.magick(magick);
-            probe.ping(blob);
-            doc.info.width = int(probe.columns());
-            doc.info.height = int(probe.rows());
-            doc.info.bpp = probe.classType() == Magick::PseudoClass ? (probe.colorMapSize() <= 2 ? 1 : probe.colorMapSize() <= 16 ? 4 : 8)
-                                                                     : (probe.matte() ? 32 : 24);
-            doc.info.pageCount = 1;
-            return kOk;
-        }
         // Name the coder: TGA, ICO and friends carry no signature to detect.
         MagickLib::ImageInfo* info = MagickLib::CloneImageInfo(nullptr);
         std::snprintf(info->magick, sizeof info->magick, "%s", magick.c_str());
@@ -154,6 +143,17 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
     }
     if (images.empty()) return kErrCorrupt;
     const int pages = int(images.size());
+    if (opts.infoOnly) {
+        // These formats are small; a full read is the only honest page count.
+        Magick::Image& first = images.front();
+        doc.info.width = int(first.columns());
+        doc.info.height = int(first.rows());
+        doc.info.bpp = first.classType() == Magick::PseudoClass && first.colorMapSize() <= 256
+                           ? (first.colorMapSize() <= 2 ? 1 : first.colorMapSize() <= 16 ? 4 : 8)
+                           : (first.matte() ? 32 : first.type() == Magick::GrayscaleType ? 8 : 24);
+        doc.info.pageCount = pages;
+        return kOk;
+    }
     if (opts.firstPage < 0 || opts.firstPage >= pages) return kErrBadParam;
     const int last = opts.pageCount < 0 ? pages : std::min(pages, opts.firstPage + opts.pageCount);
     std::vector<Frame> frames;
