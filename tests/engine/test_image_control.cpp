@@ -1,0 +1,255 @@
+// The engine control as the program uses it: loading, pages, handles,
+// the empty-control probe, view rectangles, progress and input events.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "engine/core/codes.h"
+#include "engine/core/formats/format_table.h"
+#include "engine/core/formats/formats.h"
+#include "engine/core/handles.h"
+#include "engine/core/pages.h"
+#include "engine/dispatch_ids.h"
+#include "engine/engine_error.h"
+#include "engine/image_control.h"
+#include "support/images.h"
+
+using namespace qova::engine;
+
+namespace {
+
+QString writeImage(QTemporaryDir& dir, const QString& name, int w, int h, int bpp, int pages = 1, int format = kFmtPng) {
+    Document d;
+    for (int i = 0; i < pages; ++i) d.frames.push_back(Frame{qova::test::madeImage(w, h, bpp, unsigned(i))});
+    SaveRequest r;
+    r.path = dir.filePath(name).toStdString();
+    r.format = format;
+    saveFile(d, r);
+    return dir.filePath(name);
+}
+
+}  // namespace
+
+class TestImageControl : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyControlFailsBitmapReads() {
+        ImageControl c;
+        QVERIFY(c.isEmpty());
+        QCOMPARE(c.bitmapHandle(), 0u);
+        QCOMPARE(c.bitmapListCount(), 0);
+        try {
+            c.bitmapWidth();
+            QFAIL("reading the width of an empty control must fail");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.number(), int(kErrBadHandle));
+        }
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.bitsPerPixel());
+    }
+
+    void loadFillsInfoAndPagesAndSourceEmpties() {
+        QTemporaryDir dir;
+        const QString tif = writeImage(dir, "three.tif", 40, 30, 24, 3, kFmtTiffLzw);
+        ImageControl c;
+        c.setPreLoad(true);
+        QCOMPARE(c.load(tif, 0, 0, -1), int16_t(kOk));
+        QVERIFY(!c.preLoad());  // the flag serves one load
+        QCOMPARE(c.bitmapWidth(), 40);
+        QCOMPARE(c.bitmapHeight(), 30);
+        QCOMPARE(c.bitsPerPixel(), 24);
+        QCOMPARE(c.infoWidth(), 40);
+        QCOMPARE(c.infoBits(), 24);
+        QCOMPARE(c.infoSize(), double(QFileInfo(tif).size()));
+        QCOMPARE(c.bitmapListCount(), 3);
+        QCOMPARE(c.bitmapListIndex(), 0);
+        c.setBitmapListIndex(2);
+        QCOMPARE(c.bitmapListIndex(), 2);
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.setBitmapListIndex(3));
+        QCOMPARE(c.bitmapListIndex(), 2);
+        c.setImageSource("");
+        QVERIFY(c.isEmpty());
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.bitmapWidth());
+    }
+
+    void failedLoadKeepsTheShownImage() {
+        QTemporaryDir dir;
+        ImageControl c;
+        QCOMPARE(c.load(writeImage(dir, "a.png", 12, 9, 24), 0, 0, -1), int16_t(kOk));
+        QCOMPARE(c.load(dir.filePath("missing.png"), 0, 0, -1), int16_t(kErrNotFound));
+        QCOMPARE(c.bitmapWidth(), 12);
+        QCOMPARE(c.infoWidth(), 12);
+    }
+
+    // Putting a handle copies the bitmap; the pixels are shared until written.
+    void handlesCopyBitmaps() {
+        QTemporaryDir dir;
+        ImageControl a, b;
+        QCOMPARE(a.load(writeImage(dir, "a.png", 20, 10, 24), 0, 0, -1), int16_t(kOk));
+        b.setBitmapHandle(a.bitmapHandle());
+        QCOMPARE(b.bitmapWidth(), 20);
+        QVERIFY(b.currentBitmap().sharesWith(a.currentBitmap()));
+        Bitmap changed = b.currentBitmap();
+        changed.mutableRow(0)[0] ^= 0xFF;
+        b.setCurrentBitmap(changed);
+        QVERIFY(!b.currentBitmap().sharesWith(a.currentBitmap()));
+        QVERIFY(a.currentBitmap().row(0)[0] != b.currentBitmap().row(0)[0]);
+        // 0 frees; an unknown handle is refused and changes nothing.
+        b.setBitmapHandle(0);
+        QVERIFY(b.isEmpty());
+        QVERIFY_THROWS_EXCEPTION(EngineError, b.setBitmapHandle(0x7FFFFFF0u));
+        QVERIFY(b.isEmpty());
+        const uint32_t own = HandleTable::instance().add(qova::test::madeImage(3, 4, 8));
+        b.setBitmapHandle(own);
+        QCOMPARE(b.bitmapHeight(), 4);
+        HandleTable::instance().remove(own);
+    }
+
+    void insertBitmapListItemAppendsAndInserts() {
+        ImageControl c;
+        const uint32_t h1 = HandleTable::instance().add(qova::test::madeImage(5, 5, 24));
+        const uint32_t h2 = HandleTable::instance().add(qova::test::madeImage(7, 7, 24));
+        c.insertBitmapListItem(-1, h1);
+        c.insertBitmapListItem(-1, h2);
+        c.insertBitmapListItem(0, h2);
+        QCOMPARE(c.bitmapListCount(), 3);
+        QCOMPARE(c.bitmapListIndex(), 1);  // the shown page stays the shown page
+        QCOMPARE(c.bitmapWidth(), 5);
+        HandleTable::instance().remove(h1);
+        HandleTable::instance().remove(h2);
+    }
+
+    // Progress reaches the program only while notifications are enabled:
+    // 0 first, rising, 100 last.
+    void progressNotifications() {
+        QTemporaryDir dir;
+        const QString big = writeImage(dir, "big.jpg", 1600, 1200, 24, 1, kFmtJpeg);
+        ImageControl c;
+        QSignalSpy spy(&c, &ImageControl::progress);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(spy.count(), 0);
+        c.setProgressEnabled(true);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QVERIFY(spy.count() >= 3);
+        QCOMPARE(spy.first().at(0).toInt(), 0);
+        QCOMPARE(spy.last().at(0).toInt(), 100);
+        int last = -1;
+        for (const auto& args : spy) {
+            QVERIFY(args.at(0).toInt() >= last);
+            last = args.at(0).toInt();
+        }
+    }
+
+    void displayRectanglesMakeTheZoomedView() {
+        QTemporaryDir dir;
+        ImageControl c;
+        c.resize(400, 300);
+        QCOMPARE(c.load(writeImage(dir, "z.png", 101, 101, 24), 0, 0, -1), int16_t(kOk));
+        c.setViewMode(ImageControl::ViewFit);
+        QCOMPARE(c.viewMode(), 3);
+        c.setCallLogEnabled(true);
+        c.setSourceRect(0, 0, 101, 101);
+        c.setSourceClipRect(0, 0, 101, 101);
+        c.setDisplayRect(0, 0, 152, 152);
+        c.setDisplayClipRect(0, 0, 152, 152);
+        QCOMPARE(c.callLog(), (std::vector<int>{325, 326, 323, 324}));
+        QVERIFY(c.viewMode() != 0 && c.viewMode() != 1 && c.viewMode() != 3);
+        QCOMPARE(c.displayRect(), QRectF(0, 0, 152, 152));
+    }
+
+    void paintsEachViewMode() {
+        QTemporaryDir dir;
+        ImageControl c;
+        c.resize(200, 150);
+        c.setFrameShape(QFrame::NoFrame);
+        c.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        c.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Left half red, right half blue: fit must show both halves.
+        Bitmap b = Bitmap::create(800, 600, 24);
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                uint8_t* p = b.mutableRow(y) + x * 3;
+                p[0] = x < 400 ? 0 : 255; p[1] = 0; p[2] = x < 400 ? 255 : 0;
+            }
+        Document d;
+        d.frames.push_back(Frame{b});
+        c.setDocument(d);
+        c.setViewMode(ImageControl::ViewFit);
+        QImage shot = c.viewport()->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(20, 20)), QColor(255, 0, 0));
+        QCOMPARE(QColor(shot.pixel(180, 20)), QColor(0, 0, 255));
+        c.setViewMode(ImageControl::ViewNormal);
+        shot = c.viewport()->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(180, 20)), QColor(255, 0, 0));  // 1:1 shows only the red half
+        c.setDisplayRect(0, 0, 100, 75);
+        c.setDisplayClipRect(0, 0, 100, 75);
+        shot = c.viewport()->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(10, 10)), QColor(255, 0, 0));
+        QCOMPARE(QColor(shot.pixel(90, 10)), QColor(0, 0, 255));
+        QVERIFY(QColor(shot.pixel(150, 100)) != QColor(0, 0, 255));
+    }
+
+    void mouseAndKeysInTwipsAndVirtualKeys() {
+        ImageControl c;
+        c.resize(200, 150);
+        QSignalSpy down(&c, &ImageControl::mouseDown);
+        QSignalSpy key(&c, &ImageControl::keyDown);
+        QTest::mousePress(c.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 20));
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(down[0][0].toInt(), 1);
+        QCOMPARE(down[0][1].toInt(), 1);
+        const double perPixel = 1440.0 / c.logicalDpiX();
+        QCOMPARE(down[0][2].toDouble(), 10 * perPixel);
+        c.setCoordinateUnit(ImageControl::UnitPixels);
+        QTest::mousePress(c.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+        QCOMPARE(down[1][2].toDouble(), 10.0);
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.setCoordinateUnit(2));
+        QTest::keyClick(&c, Qt::Key_Escape);
+        QTest::keyClick(&c, Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::keyClick(&c, Qt::Key_3, Qt::KeypadModifier);
+        // As on Windows, the modifier itself arrives first (16 = Shift).
+        QList<QPair<int, int>> got;
+        for (const auto& k : key) got.append({k[0].toInt(), k[1].toInt()});
+        const QList<QPair<int, int>> want{{27, 0}, {16, 1}, {45, 1}, {99, 0}};
+        QCOMPARE(got, want);
+    }
+
+    void dispatchTableReachesMembers() {
+        QTemporaryDir dir;
+        ImageControl c;
+        const QString png = writeImage(dir, "d.png", 9, 8, 24);
+        QCOMPARE(c.dispatch(dispid::Load, {png, 0, 0, -1}).toInt(), 0);
+        QCOMPARE(c.dispatch(dispid::BitmapWidth).toInt(), 9);
+        QCOMPARE(c.dispatch(dispid::InfoHeight).toInt(), 8);
+        c.dispatchPut(dispid::ViewMode, 1);
+        QCOMPARE(c.dispatch(dispid::ViewMode).toInt(), 1);
+        c.dispatchPut(dispid::ImageSource, QString());
+        QVERIFY(c.isEmpty());
+        // Every id in the table answers (reads may fail on an empty control, never as unknown).
+        for (const auto& e : dispid::kControlTable) {
+            if (e.id == dispid::Load || e.id == dispid::SaveFile || e.id == dispid::SaveFileWithStamp ||
+                e.id == dispid::InsertBitmapListItem || e.id == dispid::CopyToClipboard)
+                continue;
+            try {
+                c.dispatch(e.id, {0, 0, 1, 1});
+            } catch (const EngineError& err) {
+                QVERIFY2(err.number() == kErrBadHandle, e.member);
+            }
+        }
+    }
+
+    void savesTheShownPage() {
+        QTemporaryDir dir;
+        ImageControl c;
+        QCOMPARE(c.saveFile(dir.filePath("x.png"), kFmtPng, 0, 0, 0), int16_t(kErrBadHandle));
+        QCOMPARE(c.load(writeImage(dir, "p.tif", 30, 20, 8, 2, kFmtTiff), 0, 0, -1), int16_t(kOk));
+        c.setBitmapListIndex(1);
+        QCOMPARE(c.saveFile(dir.filePath("x.png"), kFmtPng, 0, 0, 0), int16_t(kOk));
+        QCOMPARE(c.saveFileWithStamp(dir.filePath("x.jpg"), kFmtJpeg, 24, 80, 40.f, 30.f, 24), int16_t(kOk));
+        ImageControl back;
+        QCOMPARE(back.load(dir.filePath("x.png"), 0, 0, -1), int16_t(kOk));
+        QVERIFY(qova::test::samePixels(back.currentBitmap(), c.currentBitmap()));
+    }
+};
+
+QTEST_MAIN(TestImageControl)
+#include "test_image_control.moc"
