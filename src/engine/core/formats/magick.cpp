@@ -80,7 +80,23 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
         return kOk;
     }
     const bool alpha = img.matte();
-    const bool grey = !alpha && img.type() == Magick::GrayscaleType;
+    const Magick::ImageType type = alpha ? Magick::TrueColorMatteType : img.type();
+    if (type == Magick::BilevelType) {
+        // Fax-like formats (CALS, MacPaint) decode to black and white pixels.
+        Bitmap b = Bitmap::createFilled(w, h, 1, false, 0, &code);
+        if (b.isNull()) return code;
+        b.setPalette(Palette{Rgb{0, 0, 0}, Rgb{255, 255, 255}});
+        for (int y = 0; y < h; ++y) {
+            const Magick::PixelPacket* p = px + size_t(y) * w;
+            uint8_t* r = b.mutableRow(y);
+            for (int x = 0; x < w; ++x)
+                if (p[x].red > MaxRGB / 2) r[x >> 3] |= uint8_t(0x80 >> (x & 7));
+        }
+        storedBpp = 1;
+        out = std::move(b);
+        return kOk;
+    }
+    const bool grey = type == Magick::GrayscaleType;
     const int bpp = alpha ? 32 : grey ? 8 : 24;
     Bitmap b = Bitmap::create(w, h, bpp, grey, &code);
     if (b.isNull()) return code;
