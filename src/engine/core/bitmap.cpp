@@ -4,11 +4,30 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 #include "codes.h"
 
 namespace qova::engine {
 
 Bitmap::Buffer::~Buffer() { std::free(bytes); }
+
+namespace {
+
+// Large pixel buffers go on 2 MB pages: a fresh 24-megapixel bitmap would
+// otherwise take tens of thousands of page faults while a decoder fills it.
+uint8_t* allocatePixels(size_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (bytes >= kHuge) {
+        void* p = nullptr;
+        if (posix_memalign(&p, kHuge, (bytes + kHuge - 1) & ~(kHuge - 1)) != 0) return nullptr;
+        madvise(p, bytes, MADV_HUGEPAGE);
+        return static_cast<uint8_t*>(p);
+    }
+    return static_cast<uint8_t*>(std::malloc(bytes));
+}
+
+}  // namespace
 
 Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) {
     auto fail = [&](int16_t c) {
@@ -21,7 +40,7 @@ Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) 
     const uint64_t bytes = uint64_t(stride) * uint64_t(height);
     if (bytes > kMaxBitmapBytes) return fail(kErrNoMemory);
     auto buf = std::make_shared<Buffer>();
-    buf->bytes = static_cast<uint8_t*>(std::malloc(bytes));
+    buf->bytes = allocatePixels(bytes);
     if (!buf->bytes) return fail(kErrNoMemory);
     buf->size = bytes;
     Bitmap b;
@@ -46,7 +65,7 @@ uint8_t* Bitmap::mutableBits() {
     if (!data_) return nullptr;
     if (data_.use_count() > 1) {
         auto buf = std::make_shared<Buffer>();
-        buf->bytes = static_cast<uint8_t*>(std::malloc(data_->size));
+        buf->bytes = allocatePixels(data_->size);
         if (!buf->bytes) throw std::bad_alloc();
         buf->size = data_->size;
         std::memcpy(buf->bytes, data_->bytes, data_->size);
