@@ -241,6 +241,12 @@ int16_t ImageControl::load(const QString& path, int bpp, int page, int pageCount
     req.firstPage = page;
     req.pageCount = pageCount;
     req.progress = [this](int p) { reportProgress(p); };
+    if (loadOption_ & 1) {
+        // Reduce very large photos to the screen while decoding.
+        const QSize screen = screenSize();
+        req.reduceWidth = screen.width();
+        req.reduceHeight = screen.height();
+    }
     Document doc;
     const int16_t code = loadFile(req, doc);
     preLoad_ = false;
@@ -318,6 +324,11 @@ void ImageControl::setDisplayClipRect(double l, double t, double w, double h) {
     log(dispid::SetDisplayClipRect);
     dstClip_ = QRectF(l, t, w, h);
     invalidateView();
+}
+
+QSize ImageControl::screenSize() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->size() * s->devicePixelRatio() : QSize(1920, 1080);
 }
 
 double ImageControl::controlWidthPx() const { log(dispid::ControlWidthPx); return viewport()->width(); }

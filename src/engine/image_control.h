@@ -56,6 +56,7 @@ public:
     int16_t load(const QString& path, int bpp, int page, int pageCount);
     bool preLoad() const { return preLoad_; }
     void setPreLoad(bool on) { preLoad_ = on; }
+    // Bit 0: reduce very large JPEG photos to the screen size while decoding.
     int loadOption() const { return loadOption_; }
     void setLoadOption(int v) { loadOption_ = v; }
     QString imageSource() const { return source_; }
@@ -148,6 +149,7 @@ private:
     void updateScrollBars();
     void invalidateView();
     void requireImage() const;
+    QSize screenSize() const;
 
     QString source_;
     QRectF srcRect_, srcClip_, dstRect_, dstClip_;

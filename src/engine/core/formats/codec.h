@@ -23,6 +23,10 @@ struct DecodeOptions {
     int pageCount = -1;    // −1 = every page from firstPage on
     ProgressFn progress;   // may be empty
     bool infoOnly = false; // fill Document::info only, decode no pixels
+    // When set, decoders that can scale while decoding (JPEG) may return a
+    // smaller bitmap, no smaller than this; info still reports the file's size.
+    int reduceWidth = 0;
+    int reduceHeight = 0;
 };
 
 // Every decoder fills doc.info (width, height and bpp of the first decoded

@@ -156,6 +156,8 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     opts.firstPage = req.firstPage;
     opts.pageCount = req.pageCount;
     opts.progress = req.progress;
+    opts.reduceWidth = req.reduceWidth;
+    opts.reduceHeight = req.reduceHeight;
     try {
         code = decodeAny(format, file.span(), opts, doc);
     } catch (const std::bad_alloc&) {

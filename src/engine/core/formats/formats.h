@@ -15,6 +15,8 @@ struct LoadRequest {
     int firstPage = 0;
     int pageCount = -1;    // −1 = all pages from firstPage on
     ProgressFn progress;
+    int reduceWidth = 0;   // see DecodeOptions
+    int reduceHeight = 0;
 };
 
 // Decodes the file into `out`; on failure `out` is left untouched.

@@ -131,8 +131,21 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     }
 
     cinfo.out_color_space = grey ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_EXT_BGR);
+    if (opts.reduceWidth > 0 && opts.reduceHeight > 0) {
+        // Decode at 1/2, 1/4 or 1/8 when that still covers the wanted size.
+        const int rw = swapsAxes ? opts.reduceHeight : opts.reduceWidth;
+        const int rh = swapsAxes ? opts.reduceWidth : opts.reduceHeight;
+        for (unsigned denom = 8; denom >= 2; denom /= 2) {
+            if (cinfo.image_width / denom >= unsigned(rw) && cinfo.image_height / denom >= unsigned(rh)) {
+                cinfo.scale_num = 1;
+                cinfo.scale_denom = denom;
+                break;
+            }
+        }
+    }
+    jpeg_calc_output_dimensions(&cinfo);
     int16_t code = kOk;
-    bmp = Bitmap::create(int(cinfo.image_width), int(cinfo.image_height), grey ? 8 : 24, grey, &code);
+    bmp = Bitmap::create(int(cinfo.output_width), int(cinfo.output_height), grey ? 8 : 24, grey, &code);
     if (bmp.isNull()) {
         jpeg_destroy_decompress(&cinfo);
         return code;

@@ -1,0 +1,72 @@
+#include "engine_dialog.h"
+
+#include "core/codes.h"
+#include "dialogs/open_dialog.h"
+#include "dialogs/save_dialog.h"
+#include "engine_error.h"
+
+namespace qova::engine {
+
+namespace {
+EngineDialog::AnswerHook& hook() {
+    static EngineDialog::AnswerHook h;
+    return h;
+}
+}  // namespace
+
+EngineDialog::EngineDialog(QObject* parent) : QObject(parent) {}
+
+void EngineDialog::setAnswerHook(AnswerHook h) { hook() = std::move(h); }
+
+bool EngineDialog::runDialog(QDialog& d, Kind kind) {
+    if (hook()) return hook()(d, kind);
+    return d.exec() == QDialog::Accepted;
+}
+
+QList<QPair<QString, QStringList>> EngineDialog::parseFilter(const QString& filter) {
+    QList<QPair<QString, QStringList>> rows;
+    const QStringList parts = filter.split('|');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty() && parts[i + 1].isEmpty()) continue;
+        rows.append(qMakePair(parts[i], parts[i + 1].split(QChar(';'), Qt::SkipEmptyParts)));
+    }
+    return rows;
+}
+
+void EngineDialog::showOpen(QWidget* owner) {
+    OpenDialog d(parseFilter(filter), fileName, page, loadOption, owner);
+    d.setWindowTitle(title.isEmpty() ? QStringLiteral("ﾌｧｲﾙを開く") : title);
+    if (!runDialog(d, Kind::Open) || d.filePath().isEmpty()) throw dialogCancelled();
+    fileName = d.filePath();
+    page = d.page();
+    loadOption = d.loadOption();
+}
+
+void EngineDialog::showSave(QWidget* owner) {
+    SaveChoice start;
+    start.path = fileName;
+    start.format = format;
+    start.bits = bits;
+    start.quality = quality;
+    start.saveOption = saveOption;
+    start.stamp = stamp;
+    start.stampWidth = stampWidth;
+    start.stampHeight = stampHeight;
+    start.stampBits = stampBits;
+    SaveDialog d(start, owner);
+    d.setWindowTitle(title.isEmpty() ? QStringLiteral("ﾌｧｲﾙの保存") : title);
+    if (!runDialog(d, Kind::Save)) throw dialogCancelled();
+    const SaveChoice c = d.choice();
+    if (c.path.isEmpty()) throw dialogCancelled();
+    fileName = c.path;
+    format = c.format;
+    bits = c.bits;
+    quality = c.quality;
+    saveOption = c.saveOption;
+    stamp = c.stamp;
+    stampWidth = c.stampWidth;
+    stampHeight = c.stampHeight;
+    stampBits = c.stampBits;
+}
+
+}  // namespace qova::engine

@@ -1,0 +1,57 @@
+// The engine dialog control: the engine's own open and save dialogs. The
+// program puts the settings (filter, title, flags …), shows a dialog and
+// reads the results back as properties; Cancel raises EngineError 20150.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace qova::engine {
+
+class EngineDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit EngineDialog(QObject* parent = nullptr);
+
+    // Put before a dialog is shown.
+    QString filter;        // 20: "name|patterns|name|patterns|…"
+    int option16 = 0;      // 16: passed through
+    QString title;         // 17
+    int flags = 0;         // 5: passed through
+    int saveSwitch = 0;    // 43: passed through
+
+    // Results (also preset: a dialog starts from them).
+    QString fileName;      // 18: full path chosen
+    int page = 0;          // 24: first page to load (0-based)
+    int loadOption = 0;    // 25: engine load option (bit 0: reduce very large photos to the screen while decoding)
+    int format = 20;       // 32: engine format code
+    int bits = 24;         // 31
+    int quality = 85;      // 33: quality factor (see the format table)
+    int saveOption = 0;    // 34: 0 replace the file, 1 add the pages to an existing multi-page file
+    bool stamp = false;    // 37
+    int stampBits = 24;    // 38
+    int stampWidth = 120;  // 39
+    int stampHeight = 90;  // 40
+
+    enum class Kind { Open, Save };
+    void showOpen(QWidget* owner);  // 28
+    void showSave(QWidget* owner);  // 42
+
+    // Tests answer dialogs through this hook: it receives the built dialog
+    // (controls reachable by objectName) and returns true for OK, false for
+    // Cancel. Users get the real modal dialog when no hook is set.
+    using AnswerHook = std::function<bool(QDialog&, Kind)>;
+    static void setAnswerHook(AnswerHook hook);
+
+    // The rows of a filter text, as (name, patterns) pairs.
+    static QList<QPair<QString, QStringList>> parseFilter(const QString& filter);
+
+    static bool runDialog(QDialog& d, Kind kind);
+};
+
+}  // namespace qova::engine
