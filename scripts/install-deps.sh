@@ -5,7 +5,7 @@ set -euo pipefail
 
 PKGS=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6svg6 qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
   libgraphicsmagick++1-dev graphicsmagick ghostscript
   libopencv-imgproc-dev

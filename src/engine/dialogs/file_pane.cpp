@@ -5,7 +5,8 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,14 +22,18 @@ FilePane::FilePane(QWidget* parent) : QWidget(parent) {
     auto* up = new QToolButton(this);
     up->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     up->setToolTip("上のフォルダ");
-    list_ = new QListView(this);
+    // A details view: whole names, with size and date beside them.
+    list_ = new QTreeView(this);
     list_->setObjectName("FileList");
     list_->setModel(model_);
-    list_->setViewMode(QListView::ListMode);
-    list_->setFlow(QListView::TopToBottom);
-    list_->setWrapping(true);
-    list_->setResizeMode(QListView::Adjust);
-    list_->setUniformItemSizes(true);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setSortingEnabled(true);
+    list_->sortByColumn(0, Qt::AscendingOrder);
+    list_->setColumnHidden(2, true);
+    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list_->header()->setStretchLastSection(false);
 
     auto* top = new QHBoxLayout;
     top->addWidget(path_);
@@ -46,7 +51,7 @@ FilePane::FilePane(QWidget* parent) : QWidget(parent) {
         if (QFileInfo(path_->text()).isDir()) setDirectory(path_->text());
         else path_->setText(dir_);
     });
-    connect(list_, &QListView::activated, this, &FilePane::onActivated);
+    connect(list_, &QTreeView::activated, this, &FilePane::onActivated);
     connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& i) {
         if (i.isValid() && !model_->isDir(i)) emit fileSelected(model_->filePath(i));
     });

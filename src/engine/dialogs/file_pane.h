@@ -6,7 +6,7 @@
 
 class QFileSystemModel;
 class QLineEdit;
-class QListView;
+class QTreeView;
 
 namespace qova::engine {
 
@@ -25,7 +25,7 @@ signals:
 private:
     void onActivated(const QModelIndex& index);
     QFileSystemModel* model_;
-    QListView* list_;
+    QTreeView* list_;
     QLineEdit* path_;
     QString dir_;
 };
