@@ -84,6 +84,9 @@ inline constexpr Entry kControlTable[] = {
     {SetDisplayClipRect, "setDisplayClipRect"}, {SetSourceRect, "setSourceRect"},
     {SetSourceClipRect, "setSourceClipRect"},   {SaveFileWithStamp, "saveFileWithStamp"},
     {InsertBitmapListItem, "insertBitmapListItem"},
+    {PanWindowLeft, "panWindowLeft"},     {PanWindowTop, "panWindowTop"},
+    {PanWindowWidth, "panWindowWidth"},   {PanWindowHeight, "panWindowHeight"},
+    {PanWindowTitle, "setPanWindowTitle"}, {ShowPanWindow, "showPanWindow"},
 };
 
 }  // namespace qova::engine::dispid

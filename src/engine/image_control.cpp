@@ -20,6 +20,7 @@
 #include "core/pages.h"
 #include "dispatch_ids.h"
 #include "engine_error.h"
+#include "pan_window.h"
 #include "virtual_keys.h"
 
 namespace qova::engine {
@@ -106,6 +107,7 @@ struct ImageControl::Private {
     std::vector<uint8_t> scratch;
     QImage wrapped;
     bool wrappedValid = false;
+    PanWindow* pan = nullptr;
     static const Bitmap& empty() {
         static const Bitmap e;
         return e;
@@ -400,6 +402,77 @@ void ImageControl::invalidateView() {
     d->reduced = QImage();
     updateScrollBars();
     viewport()->update();
+    if (d->pan) d->pan->pictureChanged();
+}
+
+PanWindow* ImageControl::panWindow() const {
+    if (!d->pan) d->pan = new PanWindow(const_cast<ImageControl*>(this));
+    return d->pan;
+}
+
+double ImageControl::panWindowLeft() const { log(dispid::PanWindowLeft); return toUnit(panWindow()->x(), true); }
+double ImageControl::panWindowTop() const { log(dispid::PanWindowTop); return toUnit(panWindow()->y(), false); }
+double ImageControl::panWindowWidth() const { log(dispid::PanWindowWidth); return panWindow()->width(); }
+double ImageControl::panWindowHeight() const { log(dispid::PanWindowHeight); return panWindow()->height(); }
+
+void ImageControl::setPanWindowLeft(double v) {
+    log(dispid::PanWindowLeft);
+    panWindow()->move(int(std::lround(fromUnit(v, true))), panWindow()->y());
+}
+
+void ImageControl::setPanWindowTop(double v) {
+    log(dispid::PanWindowTop);
+    panWindow()->move(panWindow()->x(), int(std::lround(fromUnit(v, false))));
+}
+
+void ImageControl::setPanWindowWidth(double v) {
+    log(dispid::PanWindowWidth);
+    panWindow()->resize(std::max(40, int(std::lround(fromUnit(v, true)))), panWindow()->height());
+}
+
+void ImageControl::setPanWindowHeight(double v) {
+    log(dispid::PanWindowHeight);
+    panWindow()->resize(panWindow()->width(), std::max(30, int(std::lround(fromUnit(v, false)))));
+}
+
+void ImageControl::setPanWindowTitle(const QString& title) {
+    log(dispid::PanWindowTitle);
+    panWindow()->setWindowTitle(title);
+}
+
+void ImageControl::showPanWindow(bool show) {
+    log(dispid::ShowPanWindow);
+    panWindow()->setVisible(show);
+    if (show) panWindow()->raise();
+}
+
+QRectF ImageControl::visibleBitmapRect() const {
+    if (isEmpty()) return QRectF();
+    const Bitmap& b = currentBitmap();
+    const QSize vp = viewport()->size();
+    const auto l = viewLayout();
+    const QRectF shown = QRectF(horizontalScrollBar()->value(), verticalScrollBar()->value(), vp.width(), vp.height())
+                             .intersected(l.second);
+    if (shown.isEmpty()) return QRectF();
+    const QRectF& src = l.first;
+    const QRectF& dst = l.second;
+    const double sx = src.width() / dst.width(), sy = src.height() / dst.height();
+    return QRectF(src.left() + (shown.left() - dst.left()) * sx, src.top() + (shown.top() - dst.top()) * sy,
+                  shown.width() * sx, shown.height() * sy)
+        .intersected(QRectF(0, 0, b.width(), b.height()));
+}
+
+void ImageControl::scrollToBitmapPoint(QPointF p) {
+    if (isEmpty()) return;
+    const auto l = viewLayout();
+    const double sx = l.second.width() / l.first.width(), sy = l.second.height() / l.first.height();
+    horizontalScrollBar()->setValue(int(std::lround(l.second.left() + (p.x() - l.first.left()) * sx)));
+    verticalScrollBar()->setValue(int(std::lround(l.second.top() + (p.y() - l.first.top()) * sy)));
+}
+
+QImage ImageControl::reducedPicture(QSize size) const {
+    if (isEmpty() || size.isEmpty()) return QImage();
+    return reduce(currentBitmap(), size.width(), size.height());
 }
 
 namespace {
@@ -441,6 +514,12 @@ static Layout layoutFor(const ImageControl& c, int mode, const QSize& vp, int bw
     }
     (void)c;
     return l;
+}
+
+std::pair<QRectF, QRectF> ImageControl::viewLayout() const {
+    const Bitmap& b = currentBitmap();
+    const Layout l = layoutFor(*this, viewMode_, viewport()->size(), b.width(), b.height(), srcRect_, dstRect_, dstClip_);
+    return {l.source, l.target};
 }
 
 void ImageControl::updateScrollBars() {
@@ -515,9 +594,13 @@ void ImageControl::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     if (viewMode_ == ViewFit || viewMode_ == ViewStretch) d->reducedValid = false;
     updateScrollBars();
+    if (d->pan) d->pan->viewChanged();
 }
 
-void ImageControl::scrollContentsBy(int, int) { viewport()->update(); }
+void ImageControl::scrollContentsBy(int, int) {
+    viewport()->update();
+    if (d->pan) d->pan->viewChanged();
+}
 
 void ImageControl::keyPressEvent(QKeyEvent* e) {
     emit keyDown(virtualKey(e), shiftState(e));
@@ -594,6 +677,12 @@ QVariant ImageControl::dispatch(int id, const QVariantList& a) {
     case dispid::SetSourceRect: setSourceRect(arg(0).toDouble(), arg(1).toDouble(), arg(2).toDouble(), arg(3).toDouble()); return {};
     case dispid::SetSourceClipRect: setSourceClipRect(arg(0).toDouble(), arg(1).toDouble(), arg(2).toDouble(), arg(3).toDouble()); return {};
     case dispid::InsertBitmapListItem: insertBitmapListItem(arg(0).toInt(), arg(1).toUInt()); return {};
+    case dispid::PanWindowLeft: return panWindowLeft();
+    case dispid::PanWindowTop: return panWindowTop();
+    case dispid::PanWindowWidth: return panWindowWidth();
+    case dispid::PanWindowHeight: return panWindowHeight();
+    case dispid::PanWindowTitle: setPanWindowTitle(arg(0).toString()); return {};
+    case dispid::ShowPanWindow: showPanWindow(a.isEmpty() || arg(0).toBool()); return {};
     default: throw EngineError(kErrBadParam, "unknown dispatch id " + std::to_string(id));
     }
 }
@@ -609,6 +698,11 @@ void ImageControl::dispatchPut(int id, const QVariant& v) {
     case dispid::AnimationLoop: setAnimationLoop(v.toBool()); break;
     case dispid::ImageSource: setImageSource(v.toString()); break;
     case dispid::ViewMode: setViewMode(v.toInt()); break;
+    case dispid::PanWindowLeft: setPanWindowLeft(v.toDouble()); break;
+    case dispid::PanWindowTop: setPanWindowTop(v.toDouble()); break;
+    case dispid::PanWindowWidth: setPanWindowWidth(v.toDouble()); break;
+    case dispid::PanWindowHeight: setPanWindowHeight(v.toDouble()); break;
+    case dispid::PanWindowTitle: setPanWindowTitle(v.toString()); break;
     default: throw EngineError(kErrBadParam, "read-only or unknown dispatch id " + std::to_string(id));
     }
 }

@@ -4,17 +4,20 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QVariant>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qova::engine {
 
 class Bitmap;
+class PanWindow;
 struct Document;
 struct Frame;
 struct LoadInfo;
@@ -80,6 +83,28 @@ public:
     int coordinateUnit() const { return unit_; }
     void setCoordinateUnit(int unit);
     void repaint();
+
+    // --- pan window (ids 254–257, 259, 440) ---
+    // Left and top are put in the coordinate unit; width and height read in
+    // pixels (the window's own size) and are put in the coordinate unit.
+    double panWindowLeft() const;
+    void setPanWindowLeft(double v);
+    double panWindowTop() const;
+    void setPanWindowTop(double v);
+    double panWindowWidth() const;
+    void setPanWindowWidth(double v);
+    double panWindowHeight() const;
+    void setPanWindowHeight(double v);
+    void setPanWindowTitle(const QString& title);
+    void showPanWindow(bool show);
+    PanWindow* panWindow() const;
+
+    // The part of the bitmap the view shows, in bitmap pixels, and scrolling
+    // so that a bitmap point comes to the view's top-left corner.
+    QRectF visibleBitmapRect() const;
+    void scrollToBitmapPoint(QPointF p);
+    // The whole shown bitmap reduced (area-averaged) to `size`.
+    QImage reducedPicture(QSize size) const;
 
     // --- progress (id 7) ---
     bool progressEnabled() const { return progressEnabled_; }
@@ -150,6 +175,8 @@ private:
     void invalidateView();
     void requireImage() const;
     QSize screenSize() const;
+    // (source rectangle in bitmap pixels, target rectangle in content pixels)
+    std::pair<QRectF, QRectF> viewLayout() const;
 
     QString source_;
     QRectF srcRect_, srcClip_, dstRect_, dstClip_;

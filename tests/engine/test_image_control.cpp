@@ -12,6 +12,7 @@
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
+#include "engine/pan_window.h"
 #include "support/images.h"
 
 using namespace qova::engine;
@@ -235,6 +236,44 @@ private slots:
                 QVERIFY2(err.number() == kErrBadHandle, e.member);
             }
         }
+    }
+
+    // The pan window frames the visible part; dragging the frame scrolls the view.
+    void panWindowFollowsAndScrollsTheView() {
+        ImageControl c;
+        c.resize(200, 150);
+        c.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        c.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        Document d;
+        d.frames.push_back(Frame{qova::test::madeImage(800, 600, 24)});
+        c.setDocument(d);
+        c.setViewMode(ImageControl::ViewNormal);
+        const QSize vp = c.viewport()->size();
+        QCOMPARE(c.visibleBitmapRect(), QRectF(0, 0, vp.width(), vp.height()));
+        c.setCoordinateUnit(ImageControl::UnitPixels);
+        c.setPanWindowLeft(50);
+        c.setPanWindowTop(60);
+        c.setPanWindowWidth(400);
+        c.setPanWindowHeight(300);
+        c.setPanWindowTitle("QOVA");
+        c.showPanWindow(true);
+        PanWindow* pan = c.panWindow();
+        QVERIFY(pan->isVisible());
+        QCOMPARE(pan->size(), QSize(400, 300));
+        QCOMPARE(c.panWindowWidth(), 400.0);
+        QCOMPARE(pan->windowTitle(), QString("QOVA"));
+        const QRectF f = pan->frameRect();
+        QCOMPARE(f.width(), vp.width() * 0.5);  // 800 pixels shown in 400
+        // Drag the frame right and down by 50 window pixels = 100 bitmap pixels.
+        const QPoint start = f.center().toPoint();
+        QTest::mousePress(pan, Qt::LeftButton, Qt::NoModifier, start);
+        QTest::mouseMove(pan, start + QPoint(50, 50));
+        QTest::mouseRelease(pan, Qt::LeftButton, Qt::NoModifier, start + QPoint(50, 50));
+        QCOMPARE(c.visibleBitmapRect().topLeft(), QPointF(100, 100));
+        // Twips are the default unit: 15 per pixel at 96 dpi.
+        c.setCoordinateUnit(ImageControl::UnitTwips);
+        c.setPanWindowLeft(12288);
+        QCOMPARE(pan->x(), int(std::lround(12288 * c.logicalDpiX() / 1440.0)));
     }
 
     void savesTheShownPage() {
