@@ -114,6 +114,7 @@ private slots:
         QTest::newRow("tga palette rle") << "tga/common/200x32_p_tl_rle.tga" << 200 << 32 << 8 << 1;
         QTest::newRow("tga rgb") << "tga/common/200x32_rgb_bl_raw.tga" << 200 << 32 << 24 << 1;
         QTest::newRow("tga rgba rle") << "tga/common/200x32_rgba_tl_rle.tga" << 200 << 32 << 32 << 1;
+        QTest::newRow("tga grey alpha") << "tga/common/200x32_la_bl_rle.tga" << 200 << 32 << 32 << 1;
         QTest::newRow("ppm") << "hopper.ppm" << 128 << 128 << 24 << 1;
     }
     void samplesLoadWithSizeDepthAndPages() {
@@ -180,6 +181,29 @@ private slots:
         const auto d = qova::test::compare(doc.frames[0].bitmap, ref.frames[0].bitmap);
         QVERIFY2(d.max <= tolerance, qPrintable(QString("max %1 mean %2").arg(d.max).arg(d.mean)));
         if (tolerance > 0) QVERIFY(d.mean < 10);
+    }
+
+    // Raw and run-length, bottom-up and top-down copies agree, and match
+    // GraphicsMagick's reading where it has one.
+    void tgaVariantsAgree() {
+        for (const char* kind : {"l", "la", "p", "rgb", "rgba"}) {
+            Document first;
+            const QString base = QString("tga/common/200x32_%1_").arg(kind);
+            QCOMPARE(load(sample(base + "bl_raw.tga"), first), int16_t(kOk));
+            for (const char* v : {"bl_rle.tga", "tl_raw.tga", "tl_rle.tga"}) {
+                Document doc;
+                QCOMPARE(load(sample(base + v), doc), int16_t(kOk));
+                QVERIFY2(qova::test::samePixels(doc.frames[0].bitmap, first.frames[0].bitmap), qPrintable(base + v));
+            }
+            if (QString(kind) == "la") continue;  // GraphicsMagick cannot read grey with alpha
+            QFile f(sample(base + "bl_raw.tga"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            Document ref;
+            QCOMPARE(decodeWithMagick(ByteSpan{reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())}, "TGA",
+                                      DecodeOptions{}, ref), int16_t(kOk));
+            QVERIFY2(qova::test::compare(first.frames[0].bitmap, ref.frames[0].bitmap).max == 0, kind);
+        }
     }
 
     // Ours and libjpeg-turbo's own tool give the same pixels.

@@ -42,6 +42,7 @@ int16_t decodeGif(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodePsd(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodeMsp(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodeGemImg(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodeTga(ByteSpan, const DecodeOptions&, Document&);
 // Everything GraphicsMagick reads; `magick` names its coder ("PCX", "TGA", …).
 int16_t decodeWithMagick(ByteSpan, const std::string& magick, const DecodeOptions&, Document&);
 

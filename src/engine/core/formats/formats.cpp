@@ -124,7 +124,7 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtMsp: return decodeMsp(span, opts, doc);
     case kFmtGemImg: return decodeGemImg(span, opts, doc);
     case kFmtPcx: return decodeWithMagick(span, "PCX", opts, doc);
-    case kFmtTga: return decodeWithMagick(span, "TGA", opts, doc);
+    case kFmtTga: return decodeTga(span, opts, doc);
     case kFmtSun: return decodeWithMagick(span, "SUN", opts, doc);
     case kFmtPict: return decodeWithMagick(span, "PICT", opts, doc);
     case kFmtPcd: return decodeWithMagick(span, "PCD", opts, doc);
