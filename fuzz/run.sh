@@ -24,6 +24,7 @@ for t in $targets; do
         fuzz_psd) exts="psd psb" ;;
         fuzz_msp) exts="msp" ;;
         fuzz_gem_img) exts="img" ;;
+        fuzz_tga) exts="tga" ;;
         *) exts="" ;;
     esac
     for e in $exts; do
