@@ -16,6 +16,7 @@
 
 #include "core/codes.h"
 #include "core/formats/formats.h"
+#include "core/formats/read_ahead.h"
 #include "core/handles.h"
 #include "core/pages.h"
 #include "dispatch_ids.h"
@@ -250,12 +251,26 @@ int16_t ImageControl::load(const QString& path, int bpp, int page, int pageCount
         req.reduceHeight = screen.height();
     }
     Document doc;
-    const int16_t code = loadFile(req, doc);
+    int16_t code = kOk;
+    // A picture decoded ahead serves a plain load of the whole file.
+    const bool plain = bpp == 0 && page == 0 && pageCount == -1 && req.reduceWidth == 0;
+    if (plain && ReadAhead::instance().take(req.path, doc, code)) {
+        reportProgress(0);
+        reportProgress(100);
+    } else {
+        code = loadFile(req, doc);
+    }
     preLoad_ = false;
     if (code != kOk) return code;
     source_ = path;
     setDocument(std::move(doc));
     return kOk;
+}
+
+void ImageControl::readAhead(const QStringList& paths) {
+    std::vector<std::string> v;
+    for (const QString& p : paths) v.push_back(p.toStdString());
+    ReadAhead::instance().prefetch(v);
 }
 
 void ImageControl::setImageSource(const QString& path) {

@@ -62,6 +62,9 @@ public:
     // Bit 0: reduce very large JPEG photos to the screen size while decoding.
     int loadOption() const { return loadOption_; }
     void setLoadOption(int v) { loadOption_ = v; }
+    // Decodes these files in the background so a later load of one of them
+    // (whole file, own depth) is served at once.
+    void readAhead(const QStringList& paths);
     QString imageSource() const { return source_; }
     void setImageSource(const QString& path);  // "" empties the control
     int16_t saveFile(const QString& path, int format, int bpp, int quality, int saveOption);

@@ -1,0 +1,138 @@
+#include "read_ahead.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "../codes.h"
+#include "formats.h"
+
+namespace qova::engine {
+
+ReadAhead& ReadAhead::instance() {
+    static ReadAhead r;
+    return r;
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+bool ReadAhead::stamp(const std::string& path, int64_t& mtime, int64_t& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    mtime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    size = int64_t(st.st_size);
+    return true;
+}
+
+void ReadAhead::setLimits(size_t pictures, uint64_t bytes) {
+    std::lock_guard lock(mutex_);
+    maxPictures_ = pictures;
+    maxBytes_ = bytes;
+    trim();
+}
+
+void ReadAhead::prefetch(const std::vector<std::string>& paths) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stop_ || maxPictures_ == 0) return;
+        queue_.clear();
+        for (const auto& p : paths) {
+            const bool held = std::any_of(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == p; });
+            if (!held) queue_.push_back(p);
+        }
+        if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+    }
+    wake_.notify_one();
+}
+
+bool ReadAhead::take(const std::string& path, Document& out, int16_t& code) {
+    std::unique_lock lock(mutex_);
+    auto it = std::find_if(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == path; });
+    if (it == held_.end()) {
+        // Not started yet: the caller decodes it now, so don't do it twice.
+        queue_.erase(std::remove(queue_.begin(), queue_.end(), path), queue_.end());
+        return false;
+    }
+    ++it->waiters;  // keeps trim() off this entry while we wait
+    finished_.wait(lock, [&] { return it->done || stop_; });
+    --it->waiters;
+    if (!it->done) return false;
+    int64_t mtime = 0, size = 0;
+    const bool same = stamp(path, mtime, size) && mtime == it->mtime && size == it->size;
+    if (same) {
+        out = std::move(it->doc);
+        code = it->code;
+    }
+    held_.erase(it);
+    return same;
+}
+
+void ReadAhead::clear() {
+    std::unique_lock lock(mutex_);
+    queue_.clear();
+    // A decode in progress finishes into its entry; drop only finished ones.
+    held_.remove_if([](const Entry& e) { return e.done && e.waiters == 0; });
+}
+
+size_t ReadAhead::heldCount() const {
+    std::lock_guard lock(mutex_);
+    return held_.size();
+}
+
+void ReadAhead::trim() {
+    // Oldest finished pictures go first when over the limits.
+    auto bytes = [&] {
+        uint64_t n = 0;
+        for (const auto& e : held_)
+            for (const auto& f : e.doc.frames) n += f.bitmap.byteSize();
+        return n;
+    };
+    while (!held_.empty() && (held_.size() > maxPictures_ || bytes() > maxBytes_)) {
+        auto victim = std::find_if(held_.begin(), held_.end(), [](const Entry& e) { return e.done && e.waiters == 0; });
+        if (victim == held_.end()) break;
+        held_.erase(victim);
+    }
+}
+
+void ReadAhead::run() {
+    for (;;) {
+        std::string path;
+        std::list<Entry>::iterator slot;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (stop_) return;
+            path = queue_.front();
+            queue_.pop_front();
+            Entry e;
+            e.path = path;
+            if (!stamp(path, e.mtime, e.size)) continue;
+            // Large files are not worth holding twice in memory.
+            if (uint64_t(e.size) > maxBytes_ / 2) continue;
+            held_.push_back(std::move(e));
+            slot = std::prev(held_.end());
+        }
+        LoadRequest req;
+        req.path = path;
+        Document doc;
+        const int16_t code = loadFile(req, doc);
+        {
+            std::lock_guard lock(mutex_);
+            slot->doc = std::move(doc);
+            slot->code = code;
+            slot->done = true;  // a failed decode is held too: its code answers the load
+            trim();
+        }
+        finished_.notify_all();
+    }
+}
+
+}  // namespace qova::engine
