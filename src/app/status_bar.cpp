@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QTimer>
@@ -26,7 +27,12 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
         panels_[i] = l;
         addWidget(l, i == 2 ? 1 : 0);
     }
-    gauge_ = new QFrame(this);
+    // The gauge sits at the right end, clear of the window edge.
+    auto* holder = new QWidget(this);
+    holder->setContentsMargins(4, 0, 8, 0);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    gauge_ = new QFrame(holder);
     gauge_->setObjectName(QStringLiteral("StatGauge"));
     gauge_->setFrameShape(QFrame::Box);
     gauge_->setFixedSize(160, 14);
@@ -37,7 +43,8 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     p.setColor(QPalette::Window, p.color(QPalette::Highlight));
     fill_->setPalette(p);
     fill_->setGeometry(0, 0, 0, gauge_->height());
-    addPermanentWidget(gauge_);
+    row->addWidget(gauge_);
+    addPermanentWidget(holder);
 
     // The date panel keeps itself current: refresh just after each midnight.
     dateTimer_ = new QTimer(this);
