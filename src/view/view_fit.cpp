@@ -1,0 +1,43 @@
+#include "view_fit.h"
+
+#include "app/numbers.h"
+#include "engine/image_control.h"
+
+namespace qova::view {
+
+using app::roundHalfEven;
+using app::toInt16;
+
+std::optional<FitSize> fitByZoom(double controlW, double controlH, int bw, int bh) {
+    int32_t W = int32_t(roundHalfEven(controlW));
+    int32_t H = int32_t(roundHalfEven(controlH));
+    if (W <= 0 || H <= 0 || bw <= 0 || bh <= 0) return std::nullopt;
+    int16_t zoom;
+    // The proportion test is made in single precision.
+    const float limit = float(double(int64_t(bh) * W) / H);
+    if (float(bw) < limit) {
+        W = int32_t(roundHalfEven(double(int64_t(bw) * H) / bh));
+        zoom = toInt16(double(int64_t(W) * 100) / bw);
+    } else {
+        H = int32_t(roundHalfEven(double(int64_t(bh) * W) / bw));
+        zoom = toInt16(double(int64_t(H) * 100) / bh);
+    }
+    return FitSize{toInt16(W), toInt16(H), zoom};
+}
+
+void SetDisplaySize(engine::ImageControl& img, int16_t w, int16_t h) {
+    const double bw = img.bitmapWidth(), bh = img.bitmapHeight();
+    img.setSourceRect(0, 0, bw, bh);
+    img.setSourceClipRect(0, 0, bw, bh);
+    img.setDisplayRect(0, 0, w, h);
+    img.setDisplayClipRect(0, 0, w, h);
+}
+
+std::optional<int16_t> ViewFit2(engine::ImageControl& img) {
+    const auto fit = fitByZoom(img.controlWidthPx(), img.controlHeightPx(), img.bitmapWidth(), img.bitmapHeight());
+    if (!fit) return std::nullopt;
+    SetDisplaySize(img, fit->width, fit->height);
+    return fit->zoom;
+}
+
+}  // namespace qova::view
