@@ -30,7 +30,8 @@ namespace {
 // About twenty reports per operation, never bands thinner than 16 rows.
 int bandCount(int rows) { return std::clamp(rows / 16, 1, 20); }
 
-void runBands(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, bool parallel) {
+void runBands(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, bool parallel,
+              int grain) {
     const int rows = end - begin;
     if (rows <= 0) return;
     const int bands = bandCount(rows);
@@ -39,7 +40,7 @@ void runBands(int begin, int end, Progress& pr, int pctFrom, int pctTo, const Ba
         const int b1 = begin + int(int64_t(rows) * (b + 1) / bands);
         if (parallel && b1 - b0 > 1) {
             cv::parallel_for_(cv::Range(b0, b1), [&](const cv::Range& r) { fn(r.start, r.end); },
-                              std::max(1.0, (b1 - b0) / 8.0));
+                              std::max(1.0, double(b1 - b0) / std::max(1, grain)));
         } else {
             fn(b0, b1);
         }
@@ -49,12 +50,12 @@ void runBands(int begin, int end, Progress& pr, int pctFrom, int pctTo, const Ba
 
 }  // namespace
 
-void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn) {
-    runBands(begin, end, pr, pctFrom, pctTo, fn, true);
+void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, int grain) {
+    runBands(begin, end, pr, pctFrom, pctTo, fn, true, grain);
 }
 
 void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn) {
-    runBands(begin, end, pr, pctFrom, pctTo, fn, false);
+    runBands(begin, end, pr, pctFrom, pctTo, fn, false, 1);
 }
 
 RectI workArea(const Bitmap& bmp, const Region* region) {

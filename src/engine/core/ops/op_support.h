@@ -31,8 +31,10 @@ private:
 using BandFn = std::function<void(int begin, int end)>;
 
 // Runs fn over [begin, end) in a few bands; each band is split across the
-// cores and followed by a progress report between pctFrom and pctTo.
-void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn);
+// cores and followed by a progress report between pctFrom and pctTo. `grain`
+// is the fewest rows one core is handed at a time (raise it for work that
+// reads rows around its own).
+void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, int grain = 8);
 // The same on the caller's thread only (work that must go in order).
 void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn);
 

@@ -86,8 +86,10 @@ enum Dither : int { kDitherNone = 0, kDitherOrdered = 1, kDitherDiffusion = 2 };
 enum ResizeFlag : int { kResizePlain = 0, kResizeResample = 1 };
 
 // Spatial filters by family. Results are the filter's response per colour
-// channel, absolute and saturated to the channel's range (edges bright on
-// black), except kFilterEdgeDetail.
+// channel saturated to the channel's range (edges bright on black): the
+// absolute response, except the gradient and line filters, which keep only
+// the positive response so that each direction differs from its opposite,
+// and kFilterEdgeDetail.
 enum SpatialFilter : int {
     // Gradient (compass) family: edges facing N, NE, E, SE, S, SW, W, NW.
     kFilterGradientN = 0, kFilterGradientNE = 1, kFilterGradientE = 2, kFilterGradientSE = 3,
