@@ -54,17 +54,6 @@ cv::Mat wrap(const Bitmap& b) {
     return cv::Mat(b.height(), b.width(), matType(b), const_cast<uint8_t*>(b.bits()), b.stride());
 }
 
-int nearestEntry(const Palette& p, Rgb c) {
-    int best = 0;
-    long bestD = -1;
-    for (size_t i = 0; i < p.size(); ++i) {
-        const long dr = p[i].r - c.r, dg = p[i].g - c.g, db = p[i].b - c.b;
-        const long d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
-        if (bestD < 0 || d < bestD) { bestD = d; best = int(i); }
-    }
-    return best;
-}
-
 cv::Scalar fillScalar(const Bitmap& b, uint32_t colour) {
     const Rgb c = rgbFromRef(colour);
     if (b.hasPalette()) return cv::Scalar(nearestEntry(b.palette(), c));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -165,6 +166,42 @@ Bitmap promoted(const Bitmap& bmp) {
             for (int x = 0; x < bmp.width(); ++x) d[x] = map[bmp.index(x, y)];
         }
     }
+    return out;
+}
+
+int nearestEntry(const Palette& p, Rgb c) {
+    int best = 0;
+    long bestD = -1;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const long dr = p[i].r - c.r, dg = p[i].g - c.g, db = p[i].b - c.b;
+        const long d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
+        if (bestD < 0 || d < bestD) { bestD = d; best = int(i); }
+    }
+    return best;
+}
+
+Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
+    if (src.bpp() == like.bpp() && src.isGrey() == like.isGrey() &&
+        (!like.hasPalette() || src.palette() == like.palette()))
+        return src;
+    if (like.bpp() >= 16) return src.convertTo(like.bpp());
+    const int w = src.width(), h = src.height();
+    Bitmap out = Bitmap::createFilled(w, h, like.bpp(), like.isGrey(), 0);
+    if (out.isNull()) return out;
+    if (like.hasPalette()) out.setPalette(like.palette());
+    std::unordered_map<uint32_t, int> cache;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = src.pixel(x, y);
+            if (like.isGrey()) {
+                out.mutableRow(y)[x] = uint8_t(luma(c.r, c.g, c.b));
+                continue;
+            }
+            const uint32_t key = refFromRgb(c);
+            auto it = cache.find(key);
+            if (it == cache.end()) it = cache.emplace(key, nearestEntry(like.palette(), c)).first;
+            out.setIndex(x, y, it->second);
+        }
     return out;
 }
 

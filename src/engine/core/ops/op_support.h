@@ -67,6 +67,13 @@ bool greyPalette(const Palette& p);
 // Other depths come back unchanged.
 Bitmap promoted(const Bitmap& bmp);
 
+// Palette entry closest to a colour (weighted RGB distance).
+int nearestEntry(const Palette& p, Rgb c);
+
+// `src` brought to the depth (and palette) of `like`: exact upward, grey by
+// luminance, nearest entry for a palette.
+Bitmap matchDepth(const Bitmap& src, const Bitmap& like);
+
 inline int bytesPerPixel(int bpp) { return bpp / 8; }
 
 // Colours as 32-bit values: 0x00BBGGRR (red in the low byte).
