@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times the closest GraphicsMagick, ImageMagick and libvips commands for each
 # operation of bench_ops on one input image. Decoding and encoding are left
-# out: every tool reads and writes its own raw cache format (.mpc, .v), and
+# out: every tool reads and writes a raw format of its own (GraphicsMagick
+# uncompressed .miff, since it deletes an .mpc cache once read; ImageMagick
+# .mpc; libvips .v), and
 # the time of a no-op run through the same format is subtracted.
 # Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds"
 set -uo pipefail
@@ -13,7 +15,7 @@ GM=/usr/bin/gm
 IM=/usr/bin/convert-im6.q16
 VIPS=/usr/bin/vips
 have_gm=0; have_im=0; have_vips=0
-[ -x "$GM" ] && "$GM" convert "$in" "$dir/gm.mpc" && have_gm=1
+[ -x "$GM" ] && "$GM" convert "$in" -compress None "$dir/gm.miff" && have_gm=1
 [ -x "$IM" ] && "$IM" "$in" "$dir/im.mpc" && have_im=1
 [ -x "$VIPS" ] && "$VIPS" copy "$in" "$dir/in.v" && have_vips=1
 
@@ -29,7 +31,7 @@ run() {  # seconds of one command, best of two runs
   echo "$best"
 }
 
-if [ $have_gm = 1 ]; then gm_noop=$(run "$GM" convert "$dir/gm.mpc" "$dir/gm_out.mpc"); fi
+if [ $have_gm = 1 ]; then gm_noop=$(run "$GM" convert "$dir/gm.miff" -compress None "$dir/gm_out.miff"); fi
 if [ $have_im = 1 ]; then im_noop=$(run "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
 if [ $have_vips = 1 ]; then vips_noop=$(run "$VIPS" copy "$dir/in.v" "$dir/out.v"); fi
 
@@ -40,7 +42,7 @@ emit() {  # op tool time noop
   net=$(awk -v t="$t" -v n="$4" 'BEGIN { x = t - n; if (x < 0.001) x = 0.001; print x }')
   printf '%s %s %.4f\n' "$1" "$2" "$net"
 }
-gm() { [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.mpc" "${@:2}" "$dir/gm_out.mpc")" "$gm_noop"; }
+gm() { [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop"; }
 im() { [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop"; }
 vips() { [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop"; }
 
@@ -78,6 +80,6 @@ if [ $have_im = 1 ]; then
   t=$(run "$IM" "$dir/im.mpc" -format %k info:); emit count_colours im "$t" 0
 fi
 if [ $have_gm = 1 ]; then
-  t=$(run "$GM" identify -format %k "$dir/gm.mpc"); emit count_colours gm "$t" 0
+  t=$(run "$GM" identify -format %k "$dir/gm.miff"); emit count_colours gm "$t" 0
 fi
 rm -f "$dir"/gm_out.* "$dir"/im_out.* "$dir"/out.v
