@@ -12,6 +12,7 @@ PKGS=(
   fonts-ipafont-gothic
   xvfb xauth x11-apps
   libjpeg-turbo-progs
+  imagemagick libvips-tools
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,240 @@
+// Times every pixel operation on a 24-megapixel colour image beside the
+// closest GraphicsMagick, ImageMagick and libvips commands (peers_ops.sh,
+// run in the same process tree on the same pixels), against a plain memory
+// pass over the bitmap as the floor, with each operation's peak memory.
+//
+// Usage: bench_ops [--no-peers] [--size WxH] [--only NAME]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/core/codes.h"
+#include "engine/core/ops/ops.h"
+
+using namespace qova::engine;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A photo-like picture: smooth gradients, texture and some hard edges.
+Bitmap makePicture(int w, int h) {
+    Bitmap b = Bitmap::create(w, h, 24);
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* r = b.mutableRow(y);
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 28) - 8;
+            const bool block = ((x / 300) + (y / 200)) % 3 == 0;
+            r[x * 3] = uint8_t(std::clamp(int(128 + 100 * std::sin(x * 0.003)) + n, 0, 255));
+            r[x * 3 + 1] = uint8_t(std::clamp((y * 255 / h) + n + (block ? 40 : 0), 0, 255));
+            r[x * 3 + 2] = uint8_t(std::clamp(int(128 + 90 * std::cos((x + y) * 0.002)) + n, 0, 255));
+        }
+    }
+    return b;
+}
+
+bool writePpm(const Bitmap& b, const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", b.width(), b.height());
+    std::vector<uint8_t> row(size_t(b.width()) * 3);
+    for (int y = 0; y < b.height(); ++y) {
+        const uint8_t* s = b.row(y);
+        for (int x = 0; x < b.width(); ++x) {
+            row[size_t(x) * 3] = s[x * 3 + 2]; row[size_t(x) * 3 + 1] = s[x * 3 + 1]; row[size_t(x) * 3 + 2] = s[x * 3];
+        }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    return std::fclose(f) == 0;
+}
+
+long rssKb() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, res = 0;
+    if (f) { if (std::fscanf(f, "%ld %ld", &pages, &res) != 2) res = 0; std::fclose(f); }
+    return res * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+struct Result {
+    double seconds = -1;
+    double peakRatio = 0;  // peak extra memory / bitmap bytes, plus the bitmap itself
+    int code = 0;
+};
+
+// Runs one operation in a child so its peak memory can be read alone. The
+// child works on its own copy-on-write view of the picture.
+Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        Bitmap b = pic;
+        const long base = rssKb();
+        double best = 1e30;
+        int16_t code = kOk;
+        long peak = 0;
+        for (int i = 0; i < 2; ++i) {
+            Bitmap work = b;
+            const auto t0 = Clock::now();
+            code = op(work);
+            best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+            rusage ru{};
+            getrusage(RUSAGE_SELF, &ru);
+            peak = std::max(peak, ru.ru_maxrss);
+        }
+        Result r;
+        r.seconds = best;
+        r.code = code;
+        // Pages of the shared picture count as the bitmap itself.
+        r.peakRatio = 1.0 + double(std::max(0L, peak - base)) * 1024.0 / double(pic.byteSize());
+        if (write(fds[1], &r, sizeof r) != sizeof r) _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    Result r;
+    if (read(fds[0], &r, sizeof r) != sizeof r) r = Result{};
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return r;
+}
+
+std::map<std::string, std::map<std::string, double>> runPeers(const Bitmap& pic, const std::string& script) {
+    std::map<std::string, std::map<std::string, double>> out;
+    const std::string dir = "/tmp/qova-bench-ops";
+    std::system(("mkdir -p " + dir).c_str());
+    if (!writePpm(pic, dir + "/in.ppm")) return out;
+    FILE* p = popen(("bash '" + script + "' " + dir + "/in.ppm " + dir + " 2>/dev/null").c_str(), "r");
+    if (!p) return out;
+    char op[64], tool[16];
+    double t;
+    while (std::fscanf(p, "%63s %15s %lf", op, tool, &t) == 3) out[op][tool] = t;
+    pclose(p);
+    std::system(("rm -rf " + dir).c_str());
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int w = 6000, h = 4000;
+    bool peers = true;
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--no-peers")) peers = false;
+        else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) std::sscanf(argv[++i], "%dx%d", &w, &h);
+        else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
+    }
+    const Bitmap pic = makePicture(w, h);
+    std::printf("picture %d x %d, 24 bits, %.1f MB\n", w, h, pic.byteSize() / 1e6);
+
+    // The floor: one plain read-and-write pass over the same bitmap.
+    const Result floor = measure(pic, [](Bitmap& b) { b.mutableBits(); return int16_t(kOk); });
+    std::printf("memory pass (copy of the bitmap): %.4f s\n", floor.seconds);
+
+    std::map<std::string, std::map<std::string, double>> peer;
+    if (peers) {
+        std::string script = std::string(argv[0]);
+        script = script.substr(0, script.find_last_of('/') + 1) + "peers_ops.sh";
+        if (access(script.c_str(), R_OK) != 0) script = QOVA_BENCH_DIR "/peers_ops.sh";
+        peer = runPeers(pic, script);
+    }
+
+    const Region ellipse = Region::ellipse(RectI{w / 4, h / 4, w / 2, h / 2});
+    struct Case {
+        const char* name;
+        bool perPixel;  // one pixel in, one out: held to twice the memory pass
+        std::function<int16_t(Bitmap&)> op;
+    };
+    using namespace ops;
+    const std::vector<Case> cases = {
+        {"invert", true, [](Bitmap& b) { return invert(b); }},
+        {"brightness", true, [](Bitmap& b) { return brightness(b, 40); }},
+        {"contrast", true, [](Bitmap& b) { return contrast(b, 50); }},
+        {"saturation", true, [](Bitmap& b) { return saturation(b, 50); }},
+        {"hue", true, [](Bitmap& b) { return hue(b, 90); }},
+        {"gamma", true, [](Bitmap& b) { return gammaCorrect(b, 220); }},
+        {"equalise", true, [](Bitmap& b) { return histogramEqualise(b); }},
+        {"histo_contrast", true, [](Bitmap& b) { return histogramContrast(b, 50); }},
+        {"stretch", true, [](Bitmap& b) { return stretchIntensity(b); }},
+        {"greyscale", true, [](Bitmap& b) { return greyscale(b, 8); }},
+        {"solarize", true, [](Bitmap& b) { return solarize(b, 128); }},
+        {"posterize", true, [](Bitmap& b) { return posterize(b, 4); }},
+        {"detect", true, [](Bitmap& b) { return intensityDetect(b, 128, 255); }},
+        {"noise", true, [](Bitmap& b) { return addNoise(b, 20, 0); }},
+        {"fill", true, [](Bitmap& b) { return fill(b, 0x0000FF); }},
+        {"invert_region", true, [&](Bitmap& b) { return invert(b, &ellipse); }},
+        {"count_colours", true, [](Bitmap& b) { uint32_t n; return countColours(b, n); }},
+        {"histogram", true, [](Bitmap& b) { Histogram hh; return histogram(b, 0, hh); }},
+        {"mosaic", false, [](Bitmap& b) { return mosaic(b, 10); }},
+        {"average", false, [](Bitmap& b) { return average(b, 2); }},
+        {"median", false, [](Bitmap& b) { return median(b, 2); }},
+        {"sharpen", false, [](Bitmap& b) { return sharpen(b, 60); }},
+        {"emboss", false, [](Bitmap& b) { return emboss(b, 45, 40); }},
+        {"oilify", false, [](Bitmap& b) { return oilify(b, 3); }},
+        {"spatial_sobel", false, [](Bitmap& b) { return spatialFilter(b, kFilterSobelV); }},
+        {"edge_enhance", false, [](Bitmap& b) {
+             Bitmap d = b;
+             if (int16_t c = spatialFilter(d, kFilterEdgeDetail)) return c;
+             return combine(b, 0, 0, b.width(), b.height(), d, 0, 0, kCombineAddDetail);
+         }},
+        {"rotate90", false, [](Bitmap& b) { return rotate(b, 9000, true, 0xFFFFFF); }},
+        {"rotate30", false, [](Bitmap& b) { return rotate(b, 3000, true, 0xFFFFFF); }},
+        {"shear", false, [](Bitmap& b) { return shear(b, 2000, true, 0xFFFFFF); }},
+        {"resize_half", false, [](Bitmap& b) { return resize(b, b.width() / 2, b.height() / 2, kResizeResample); }},
+        {"resize_plain", false, [](Bitmap& b) { return resize(b, b.width() / 2, b.height() / 2, kResizePlain); }},
+        {"flip", true, [](Bitmap& b) { return flip(b); }},
+        {"reverse", true, [](Bitmap& b) { return reverse(b); }},
+        {"colour_res8", false, [](Bitmap& b) { return colourResolution(b, 8, kResOptimised, kDitherDiffusion, 0); }},
+        {"colour_res4_ordered", false, [](Bitmap& b) { return colourResolution(b, 4, 0, kDitherOrdered, 0); }},
+        {"halftone", false, [](Bitmap& b) { return halftone(b, kHalftoneView, 0); }},
+    };
+
+    std::printf("\n%-20s %9s %8s %9s %9s %9s %10s %8s\n", "operation", "ours s", "/floor", "gm s", "im s", "vips s",
+                "ours/peer", "peak ×");
+    for (const Case& c : cases) {
+        if (!only.empty() && only != c.name) continue;
+        const Result r = measure(pic, c.op);
+        const auto it = peer.find(c.name);
+        auto peerTime = [&](const char* tool) {
+            if (it == peer.end()) return -1.0;
+            const auto jt = it->second.find(tool);
+            return jt == it->second.end() ? -1.0 : jt->second;
+        };
+        const double g = peerTime("gm"), m = peerTime("im"), v = peerTime("vips");
+        double best = -1;
+        for (double t : {g, m, v}) if (t > 0 && (best < 0 || t < best)) best = t;
+        auto cell = [](double t) {
+            static char buf[4][16];
+            static int k = 0;
+            char* s = buf[k++ & 3];
+            if (t < 0) std::snprintf(s, 16, "%9s", "-");
+            else std::snprintf(s, 16, "%9.4f", t);
+            return s;
+        };
+        char ratio[16];
+        if (best > 0) std::snprintf(ratio, sizeof ratio, "%10.2f", r.seconds / best);
+        else std::snprintf(ratio, sizeof ratio, "%10s", "-");
+        std::printf("%-20s %9.4f %7.1f%s %s %s %s %s %7.2f%s\n", c.name, r.seconds, r.seconds / floor.seconds,
+                    c.perPixel && r.seconds > 2 * floor.seconds ? "!" : " ", cell(g), cell(m), cell(v), ratio,
+                    r.peakRatio, r.code ? " (error)" : "");
+        std::fflush(stdout);
+    }
+    std::printf("\n/floor: our time over the memory pass (! = a per-pixel operation above 2x).\n"
+                "ours/peer: our time over the fastest peer (decode and encode excluded).\n"
+                "peak x: the operation's peak memory over the bitmap's size.\n");
+    return 0;
+}

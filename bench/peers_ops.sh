@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Times the closest GraphicsMagick, ImageMagick and libvips commands for each
+# operation of bench_ops on one input image. Decoding and encoding are left
+# out: every tool reads and writes a raw format of its own (GraphicsMagick
+# uncompressed .miff, since it deletes an .mpc cache once read; ImageMagick
+# .mpc; libvips .v), and
+# the time of a no-op run through the same format is subtracted.
+# Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds"
+set -uo pipefail
+in=$1
+dir=$2
+mkdir -p "$dir"
+# The real binaries, not wrappers that may sit earlier on PATH.
+GM=/usr/bin/gm
+IM=/usr/bin/convert-im6.q16
+VIPS=/usr/bin/vips
+have_gm=0; have_im=0; have_vips=0
+[ -x "$GM" ] && "$GM" convert "$in" -compress None "$dir/gm.miff" && have_gm=1
+[ -x "$IM" ] && "$IM" "$in" "$dir/im.mpc" && have_im=1
+[ -x "$VIPS" ] && "$VIPS" copy "$in" "$dir/in.v" && have_vips=1
+
+now() { date +%s.%N; }
+run() {  # seconds of one command, best of two runs
+  local best=""
+  for _ in 1 2; do
+    local t0 t1 d
+    t0=$(now); "$@" >/dev/null 2>&1 || { echo "fail"; return; }; t1=$(now)
+    d=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')
+    if [ -z "$best" ] || awk -v d="$d" -v b="$best" 'BEGIN { exit !(d < b) }'; then best=$d; fi
+  done
+  echo "$best"
+}
+
+if [ $have_gm = 1 ]; then gm_noop=$(run "$GM" convert "$dir/gm.miff" -compress None "$dir/gm_out.miff"); fi
+if [ $have_im = 1 ]; then im_noop=$(run "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
+if [ $have_vips = 1 ]; then vips_noop=$(run "$VIPS" copy "$dir/in.v" "$dir/out.v"); fi
+
+emit() {  # op tool time noop
+  local t=$3
+  if [ "$t" = fail ]; then return; fi
+  local net
+  net=$(awk -v t="$t" -v n="$4" 'BEGIN { x = t - n; if (x < 0.001) x = 0.001; print x }')
+  printf '%s %s %.4f\n' "$1" "$2" "$net"
+}
+gm() { [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop"; }
+im() { [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop"; }
+vips() { [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop"; }
+
+gm invert -negate; im invert -negate; vips invert invert
+gm brightness -modulate 140; im brightness -brightness-contrast 40x0; vips brightness linear 1 100
+gm contrast -contrast; im contrast -brightness-contrast 0x50; vips contrast linear 1.5 -64
+gm saturation -modulate 100,150; im saturation -modulate 100,150
+gm hue -modulate 100,100,150; im hue -modulate 100,100,150
+gm gamma -gamma 2.2; im gamma -gamma 2.2; vips gamma gamma
+gm equalise -equalize; im equalise -equalize; vips equalise hist_equal
+gm stretch -normalize; im stretch -normalize
+gm greyscale -colorspace gray; im greyscale -colorspace gray; vips greyscale colourspace b-w
+gm solarize -solarize 50%; im solarize -solarize 50%
+im posterize -posterize 4
+gm detect -threshold 50%; im detect -threshold 50%
+gm mosaic -sample 10% -sample 1000%; im mosaic -scale 10% -scale 1000%
+gm average -blur 2x2; im average -statistic Mean 5x5
+gm median -median 2; im median -statistic Median 5x5; vips median median 5
+gm sharpen -unsharp 0x1+1.6; im sharpen -unsharp 0x1+1.6; vips sharpen sharpen
+gm noise +noise Uniform; im noise +noise Uniform
+gm emboss -emboss 1; im emboss -emboss 1
+gm oilify -paint 3; im oilify -paint 3
+gm spatial_sobel -edge 1; im spatial_sobel -morphology Convolve Sobel
+gm rotate90 -rotate 90; im rotate90 -rotate 90; vips rotate90 rot d90
+gm rotate30 -rotate 30; im rotate30 -rotate 30; vips rotate30 rotate 30
+gm shear -shear 20x0; im shear -shear 20x0
+gm resize_half -resize 50%; im resize_half -resize 50%; vips resize_half resize 0.5
+gm resize_plain -sample 50%; im resize_plain -sample 50%; vips resize_plain subsample 2 2
+gm flip -flip; im flip -flip; vips flip flip vertical
+gm reverse -flop; im reverse -flop; vips reverse flip horizontal
+im fill -fill red -colorize 100
+gm colour_res8 -colors 256; im colour_res8 -dither FloydSteinberg -colors 256
+im halftone -ordered-dither h8x8a
+if [ $have_im = 1 ]; then
+  t=$(run "$IM" "$dir/im.mpc" -format %k info:); emit count_colours im "$t" 0
+fi
+if [ $have_gm = 1 ]; then
+  t=$(run "$GM" identify -format %k "$dir/gm.miff"); emit count_colours gm "$t" 0
+fi
+rm -f "$dir"/gm_out.* "$dir"/im_out.* "$dir"/out.v

@@ -1,0 +1,208 @@
+#include "op_support.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace qova::engine::ops {
+
+Progress::Progress(const ProgressFn& fn) : fn_(fn) { to(0); }
+
+Progress::~Progress() { done(); }
+
+void Progress::to(int percent) {
+    percent = std::clamp(percent, 0, 99);
+    if (percent <= last_) return;
+    last_ = percent;
+    if (fn_) fn_(percent);
+}
+
+void Progress::done() {
+    if (last_ >= 100) return;
+    last_ = 100;
+    if (fn_) fn_(100);
+}
+
+namespace {
+
+// About twenty reports per operation, never bands thinner than 16 rows.
+int bandCount(int rows) { return std::clamp(rows / 16, 1, 20); }
+
+void runBands(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, bool parallel,
+              int grain) {
+    const int rows = end - begin;
+    if (rows <= 0) return;
+    const int bands = bandCount(rows);
+    for (int b = 0; b < bands; ++b) {
+        const int b0 = begin + int(int64_t(rows) * b / bands);
+        const int b1 = begin + int(int64_t(rows) * (b + 1) / bands);
+        if (parallel && b1 - b0 > 1) {
+            cv::parallel_for_(cv::Range(b0, b1), [&](const cv::Range& r) { fn(r.start, r.end); },
+                              std::max(1.0, double(b1 - b0) / std::max(1, grain)));
+        } else {
+            fn(b0, b1);
+        }
+        pr.to(pctFrom + (pctTo - pctFrom) * (b + 1) / bands);
+    }
+}
+
+}  // namespace
+
+void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn, int grain) {
+    runBands(begin, end, pr, pctFrom, pctTo, fn, true, grain);
+}
+
+void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn) {
+    runBands(begin, end, pr, pctFrom, pctTo, fn, false, 1);
+}
+
+RectI workArea(const Bitmap& bmp, const Region* region) {
+    const RectI all{0, 0, bmp.width(), bmp.height()};
+    return region ? region->bounds().intersected(all) : all;
+}
+
+void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int pctTo, const RowFn& fn) {
+    const RectI area = workArea(bmp, region);
+    if (area.isEmpty()) return;
+    const int bpp = bytesPerPixel(bmp.bpp());
+    uint8_t* base = bmp.mutableBits();
+    const size_t stride = bmp.stride();
+    const bool masked = region && !region->isRectangle();
+    parallelRows(area.y, area.y + area.h, pr, pctFrom, pctTo, [&](int y0, int y1) {
+        std::vector<uint8_t> scratch;
+        if (masked) scratch.resize(stride);
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* row = base + stride * size_t(y);
+            const uint8_t* m = masked ? region->maskRow(y) : nullptr;
+            if (!m) {
+                fn(row, row, y, area.x, area.x + area.w);
+                continue;
+            }
+            fn(row, scratch.data(), y, area.x, area.x + area.w);
+            const int off = region->bounds().x;
+            for (int x = area.x; x < area.x + area.w; ++x)
+                if (m[x - off]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
+        }
+    });
+}
+
+Bitmap crop(const Bitmap& src, const RectI& r0) {
+    const RectI r = r0.intersected(RectI{0, 0, src.width(), src.height()});
+    if (r.isEmpty()) return Bitmap();
+    Bitmap out = Bitmap::create(r.w, r.h, src.bpp(), src.isGrey());
+    if (out.isNull()) return out;
+    out.setPalette(src.palette());
+    if (src.bpp() >= 8) {
+        const int bpp = bytesPerPixel(src.bpp());
+        for (int y = 0; y < r.h; ++y)
+            std::memcpy(out.mutableRow(y), src.row(r.y + y) + size_t(r.x) * bpp, size_t(r.w) * bpp);
+    } else {
+        std::memset(out.mutableBits(), 0, out.byteSize());
+        for (int y = 0; y < r.h; ++y)
+            for (int x = 0; x < r.w; ++x) out.setIndex(x, y, src.index(r.x + x, r.y + y));
+    }
+    return out;
+}
+
+void copyPixels(Bitmap& dst, int dx, int dy, const Bitmap& src, int sx, int sy, int w, int h,
+                const Region* dstRegion) {
+    // Clip the rectangle against both bitmaps.
+    if (sx < 0) { dx -= sx; w += sx; sx = 0; }
+    if (sy < 0) { dy -= sy; h += sy; sy = 0; }
+    if (dx < 0) { sx -= dx; w += dx; dx = 0; }
+    if (dy < 0) { sy -= dy; h += dy; dy = 0; }
+    w = std::min({w, src.width() - sx, dst.width() - dx});
+    h = std::min({h, src.height() - sy, dst.height() - dy});
+    if (w <= 0 || h <= 0) return;
+    RectI target{dx, dy, w, h};
+    if (dstRegion) target = target.intersected(dstRegion->bounds());
+    if (target.isEmpty()) return;
+    const bool masked = dstRegion && !dstRegion->isRectangle();
+    const int offX = sx - dx, offY = sy - dy;
+    if (dst.bpp() >= 8) {
+        const int bpp = bytesPerPixel(dst.bpp());
+        for (int y = target.y; y < target.y + target.h; ++y) {
+            uint8_t* d = dst.mutableRow(y);
+            const uint8_t* s = src.row(y + offY);
+            const uint8_t* m = masked ? dstRegion->maskRow(y) : nullptr;
+            if (!m) {
+                std::memcpy(d + size_t(target.x) * bpp, s + size_t(target.x + offX) * bpp, size_t(target.w) * bpp);
+                continue;
+            }
+            const int mo = dstRegion->bounds().x;
+            for (int x = target.x; x < target.x + target.w; ++x)
+                if (m[x - mo]) std::memcpy(d + size_t(x) * bpp, s + size_t(x + offX) * bpp, size_t(bpp));
+        }
+        return;
+    }
+    for (int y = target.y; y < target.y + target.h; ++y) {
+        const uint8_t* m = masked ? dstRegion->maskRow(y) : nullptr;
+        const int mo = masked ? dstRegion->bounds().x : 0;
+        for (int x = target.x; x < target.x + target.w; ++x)
+            if (!m || m[x - mo]) dst.setIndex(x, y, src.index(x + offX, y + offY));
+    }
+}
+
+bool greyPalette(const Palette& p) {
+    return std::all_of(p.begin(), p.end(), [](const Rgb& c) { return c.r == c.g && c.g == c.b; });
+}
+
+Bitmap promoted(const Bitmap& bmp) {
+    if (!bmp.hasPalette()) return bmp;
+    if (!greyPalette(bmp.palette())) return bmp.convertTo(24);
+    Bitmap out = Bitmap::create(bmp.width(), bmp.height(), 8, true);
+    if (out.isNull()) return out;
+    uint8_t map[256] = {};
+    for (size_t i = 0; i < bmp.palette().size() && i < 256; ++i) map[i] = bmp.palette()[i].r;
+    for (int y = 0; y < bmp.height(); ++y) {
+        uint8_t* d = out.mutableRow(y);
+        if (bmp.bpp() == 8) {
+            const uint8_t* s = bmp.row(y);
+            for (int x = 0; x < bmp.width(); ++x) d[x] = map[s[x]];
+        } else {
+            for (int x = 0; x < bmp.width(); ++x) d[x] = map[bmp.index(x, y)];
+        }
+    }
+    return out;
+}
+
+int nearestEntry(const Palette& p, Rgb c) {
+    int best = 0;
+    long bestD = -1;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const long dr = p[i].r - c.r, dg = p[i].g - c.g, db = p[i].b - c.b;
+        const long d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
+        if (bestD < 0 || d < bestD) { bestD = d; best = int(i); }
+    }
+    return best;
+}
+
+Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
+    if (src.bpp() == like.bpp() && src.isGrey() == like.isGrey() &&
+        (!like.hasPalette() || src.palette() == like.palette()))
+        return src;
+    if (like.bpp() >= 16) return src.convertTo(like.bpp());
+    const int w = src.width(), h = src.height();
+    Bitmap out = Bitmap::createFilled(w, h, like.bpp(), like.isGrey(), 0);
+    if (out.isNull()) return out;
+    if (like.hasPalette()) out.setPalette(like.palette());
+    std::unordered_map<uint32_t, int> cache;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = src.pixel(x, y);
+            if (like.isGrey()) {
+                out.mutableRow(y)[x] = uint8_t(luma(c.r, c.g, c.b));
+                continue;
+            }
+            const uint32_t key = refFromRgb(c);
+            auto it = cache.find(key);
+            if (it == cache.end()) it = cache.emplace(key, nearestEntry(like.palette(), c)).first;
+            out.setIndex(x, y, it->second);
+        }
+    return out;
+}
+
+}  // namespace qova::engine::ops

@@ -1,0 +1,297 @@
+#include "tone.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "../codes.h"
+#include "histogram.h"
+#include "op_support.h"
+#include "ranges.h"
+
+namespace qova::engine::ops {
+
+namespace {
+
+using Lut = std::array<uint8_t, 256>;
+// One table per channel in pixel order: blue, green, red (grey uses [0]).
+using Luts = std::array<Lut, 3>;
+
+Luts sameLuts(const Lut& l) { return Luts{l, l, l}; }
+
+template <typename F>
+Lut makeLut(F f) {
+    Lut l{};
+    for (int i = 0; i < 256; ++i) l[size_t(i)] = uint8_t(std::clamp<long>(std::lround(f(double(i))), 0, 255));
+    return l;
+}
+
+int16_t prepare(Bitmap& bmp, const Region* region) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (bmp.hasPalette() && region) {
+        Bitmap p = promoted(bmp);
+        if (p.isNull()) return kErrNoMemory;
+        bmp = std::move(p);
+    }
+    return kOk;
+}
+
+// 16-bit grey: the 8-bit table read between its entries, so smooth tones
+// stay smooth.
+std::vector<uint16_t> widen(const Lut& l) {
+    std::vector<uint16_t> w(65536);
+    for (int v = 0; v < 65536; ++v) {
+        const double pos = v / 257.0;
+        const int i = std::min(254, int(pos));
+        const double t = pos - i;
+        w[size_t(v)] = uint16_t(std::lround((l[size_t(i)] * (1 - t) + l[size_t(i + 1)] * t) * 257.0));
+    }
+    return w;
+}
+
+void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts) {
+    if (bmp.hasPalette()) {
+        Palette p = bmp.palette();
+        for (Rgb& c : p) c = Rgb{luts[2][c.r], luts[1][c.g], luts[0][c.b]};
+        bmp.setPalette(std::move(p));
+        return;
+    }
+    switch (bmp.bpp()) {
+    case 8:
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const Lut& l = luts[0];
+            for (int x = x0; x < x1; ++x) d[x] = l[s[x]];
+        });
+        break;
+    case 16: {
+        const std::vector<uint16_t> w = widen(luts[0]);
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const auto* s16 = reinterpret_cast<const uint16_t*>(s);
+            auto* d16 = reinterpret_cast<uint16_t*>(d);
+            for (int x = x0; x < x1; ++x) d16[x] = w[s16[x]];
+        });
+        break;
+    }
+    case 24:
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
+            for (int x = x0 * 3; x < x1 * 3; x += 3) {
+                d[x] = lb[s[x]]; d[x + 1] = lg[s[x + 1]]; d[x + 2] = lr[s[x + 2]];
+            }
+        });
+        break;
+    case 32:
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
+            for (int x = x0 * 4; x < x1 * 4; x += 4) {
+                d[x] = lb[s[x]]; d[x + 1] = lg[s[x + 1]]; d[x + 2] = lr[s[x + 2]]; d[x + 3] = s[x + 3];
+            }
+        });
+        break;
+    default: break;
+    }
+}
+
+int16_t runLut(Bitmap& bmp, const Region* region, const ProgressFn& progress, const Luts& luts) {
+    if (const int16_t c = prepare(bmp, region)) return c;
+    Progress pr(progress);
+    applyLuts(bmp, region, pr, luts);
+    return kOk;
+}
+
+// A whole-pixel colour function: f(r, g, b) changes the three in place.
+// Grey images give their grey level as r = g = b and keep the resulting r.
+template <typename F>
+int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress, F f) {
+    if (const int16_t c = prepare(bmp, region)) return c;
+    Progress pr(progress);
+    if (bmp.hasPalette()) {
+        Palette p = bmp.palette();
+        for (Rgb& c : p) {
+            int r = c.r, g = c.g, b = c.b;
+            f(r, g, b);
+            c = Rgb{uint8_t(r), uint8_t(g), uint8_t(b)};
+        }
+        bmp.setPalette(std::move(p));
+        return kOk;
+    }
+    if (bmp.bpp() == 8 || bmp.bpp() == 16) {
+        Lut l{};
+        for (int i = 0; i < 256; ++i) {
+            int r = i, g = i, b = i;
+            f(r, g, b);
+            l[size_t(i)] = uint8_t(r);
+        }
+        applyLuts(bmp, region, pr, sameLuts(l));
+        return kOk;
+    }
+    const int n = bmp.bpp() / 8;
+    forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+        for (int x = x0 * n; x < x1 * n; x += n) {
+            int r = s[x + 2], g = s[x + 1], b = s[x];
+            f(r, g, b);
+            d[x] = uint8_t(b); d[x + 1] = uint8_t(g); d[x + 2] = uint8_t(r);
+            if (n == 4) d[x + 3] = s[x + 3];
+        }
+    });
+    return kOk;
+}
+
+bool inRange(int v, const ValueRange& r) { return v >= r.min && v <= r.max; }
+
+// Equalising table of the luminance histogram over the region.
+Lut equaliseLut(const Bitmap& bmp, const Region* region) {
+    Histogram h{};
+    histogram(bmp, kHistLuma, h, region);
+    uint64_t total = 0;
+    for (uint64_t c : h) total += c;
+    Lut l{};
+    if (total == 0) {
+        for (int i = 0; i < 256; ++i) l[size_t(i)] = uint8_t(i);
+        return l;
+    }
+    // Classic cumulative mapping, starting from the first used level so
+    // the darkest pixels map to 0.
+    uint64_t first = 0;
+    for (uint64_t c : h) if (c) { first = c; break; }
+    uint64_t cum = 0;
+    for (int i = 0; i < 256; ++i) {
+        cum += h[size_t(i)];
+        const double v = total == first ? i : double(cum - std::min(cum, first)) * 255.0 / double(total - first);
+        l[size_t(i)] = uint8_t(std::clamp<long>(std::lround(v), 0, 255));
+    }
+    return l;
+}
+
+}  // namespace
+
+int16_t invert(Bitmap& bmp, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    return runLut(bmp, region, progress, sameLuts(makeLut([](double v) { return 255 - v; })));
+}
+
+int16_t brightness(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(value, kRangeBrightness)) return kErrBadParam;
+    const double add = value * 255.0 / 100.0;
+    return runLut(bmp, region, progress, sameLuts(makeLut([&](double v) { return v + add; })));
+}
+
+int16_t contrast(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(value, kRangeContrast)) return kErrBadParam;
+    // Slope about mid-grey: −100 flattens to grey, +100 is a hard threshold.
+    const double slope = value <= 0 ? (100.0 + value) / 100.0 : (value >= 100 ? 1e6 : 100.0 / (100.0 - value));
+    return runLut(bmp, region, progress, sameLuts(makeLut([&](double v) { return 127.5 + (v - 127.5) * slope; })));
+}
+
+int16_t gammaCorrect(Bitmap& bmp, int hundredths, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(hundredths, kRangeGamma)) return kErrBadParam;
+    const double inv = 100.0 / hundredths;
+    return runLut(bmp, region, progress,
+                  sameLuts(makeLut([&](double v) { return 255.0 * std::pow(v / 255.0, inv); })));
+}
+
+int16_t solarize(Bitmap& bmp, int threshold, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(threshold, kRangeSolarize)) return kErrBadParam;
+    return runLut(bmp, region, progress, sameLuts(makeLut([&](double v) { return v >= threshold ? 255 - v : v; })));
+}
+
+int16_t posterize(Bitmap& bmp, int levels, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(levels, kRangePosterize)) return kErrBadParam;
+    // Each channel keeps `levels` evenly spaced values, 0 and 255 included.
+    return runLut(bmp, region, progress, sameLuts(makeLut([&](double v) {
+        const double step = 255.0 / (levels - 1);
+        const int bucket = std::min(levels - 1, int(v * levels / 256.0));
+        return bucket * step;
+    })));
+}
+
+int16_t histogramContrast(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(value, kRangeHistoContrast)) return kErrBadParam;
+    // Moves each level toward (positive) or away from (negative) where
+    // equalising would put it.
+    const Lut eq = equaliseLut(bmp, region);
+    const double t = value / 100.0;
+    return runLut(bmp, region, progress, sameLuts(makeLut([&](double v) { return v + (eq[size_t(v)] - v) * t; })));
+}
+
+int16_t histogramEqualise(Bitmap& bmp, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    return runLut(bmp, region, progress, sameLuts(equaliseLut(bmp, region)));
+}
+
+int16_t stretchIntensity(Bitmap& bmp, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    // One table for all channels from the darkest to the brightest channel
+    // value, so colours keep their balance.
+    int lo = 255, hi = 0;
+    for (int ch = 1; ch <= 3; ++ch) {
+        Histogram h{};
+        histogram(bmp, ch, h, region);
+        for (int i = 0; i < 256; ++i) if (h[size_t(i)]) { lo = std::min(lo, i); break; }
+        for (int i = 255; i >= 0; --i) if (h[size_t(i)]) { hi = std::max(hi, i); break; }
+    }
+    if (hi <= lo) return runLut(bmp, region, progress, sameLuts(makeLut([](double v) { return v; })));
+    return runLut(bmp, region, progress,
+                  sameLuts(makeLut([&](double v) { return (v - lo) * 255.0 / double(hi - lo); })));
+}
+
+int16_t intensityDetect(Bitmap& bmp, int low, int high, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(low, kRangeDetectLow) || !inRange(high, kRangeDetectHigh) || low > high) return kErrBadParam;
+    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+        const int l = luma(r, g, b);
+        r = g = b = (l >= low && l <= high) ? 255 : 0;
+    });
+}
+
+int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(degrees, kRangeHue)) return kErrBadParam;
+    // Rotates the HSV hue; value and saturation stay. Works in sixths of the
+    // colour circle scaled by the chroma, all in integers.
+    const int shift = ((degrees % 360) + 360) % 360;
+    const int shiftUnits = shift * 6 * 256 / 360;  // hue in 1/256 of a sixth
+    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+        const int mx = std::max({r, g, b}), mn = std::min({r, g, b});
+        const int c = mx - mn;
+        if (c == 0) return;
+        int h;  // 0 .. 6*256
+        if (mx == r) h = ((g - b) * 256) / c + (g < b ? 6 * 256 : 0);
+        else if (mx == g) h = ((b - r) * 256) / c + 2 * 256;
+        else h = ((r - g) * 256) / c + 4 * 256;
+        h = (h + shiftUnits) % (6 * 256);
+        const int sector = h >> 8, f = h & 255;
+        const int rise = mn + (c * f + 128) / 256, fall = mx - (c * f + 128) / 256;
+        switch (sector) {
+        case 0: r = mx; g = rise; b = mn; break;
+        case 1: r = fall; g = mx; b = mn; break;
+        case 2: r = mn; g = mx; b = rise; break;
+        case 3: r = mn; g = fall; b = mx; break;
+        case 4: r = rise; g = mn; b = mx; break;
+        default: r = mx; g = mn; b = fall; break;
+        }
+    });
+}
+
+int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
+    if (bmp.isNull()) return kErrBadHandle;
+    if (!inRange(value, kRangeSaturation)) return kErrBadParam;
+    // Scales each channel's distance from the pixel's luminance:
+    // −100 gives grey, +100 doubles the colourfulness.
+    const int k = 256 + value * 256 / 100;
+    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+        const int l = luma(r, g, b);
+        r = std::clamp(l + (((r - l) * k) >> 8), 0, 255);
+        g = std::clamp(l + (((g - l) * k) >> 8), 0, 255);
+        b = std::clamp(l + (((b - l) * k) >> 8), 0, 255);
+    });
+}
+
+}  // namespace qova::engine::ops

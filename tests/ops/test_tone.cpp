@@ -1,0 +1,225 @@
+// Tone, colour and histogram operations: results a user would see.
+#include <QtTest>
+
+#include <thread>
+
+#include "engine/core/codes.h"
+#include "engine/core/ops/ops.h"
+
+using namespace qova::engine;
+
+namespace {
+
+// A 24-bit picture with every channel varying, so a wrong channel order or
+// a skipped pixel shows.
+Bitmap picture(int w = 37, int h = 23, int bpp = 24) {
+    Bitmap b = Bitmap::create(w, h, 24);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* r = b.mutableRow(y);
+        for (int x = 0; x < w; ++x) {
+            r[x * 3] = uint8_t(x * 7 + y);
+            r[x * 3 + 1] = uint8_t(y * 11 + 3);
+            r[x * 3 + 2] = uint8_t((x * y) & 255);
+        }
+    }
+    return bpp == 24 ? b : b.convertTo(bpp);
+}
+
+Bitmap solid(int w, int h, Rgb c) {
+    Bitmap b = Bitmap::create(w, h, 24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b.mutableRow(y) + x * 3;
+            p[0] = c.b; p[1] = c.g; p[2] = c.r;
+        }
+    return b;
+}
+
+bool samePixels(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.bpp() != b.bpp()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (!(a.pixel(x, y) == b.pixel(x, y))) return false;
+    return true;
+}
+
+}  // namespace
+
+class ToneTest : public QObject {
+    Q_OBJECT
+private slots:
+    void invertTwiceIsIdentityAtEveryDepth() {
+        for (int bpp : {1, 4, 8, 16, 24, 32}) {
+            const Bitmap orig = picture(37, 23, bpp);
+            Bitmap b = orig;
+            QCOMPARE(ops::invert(b), int16_t(kOk));
+            QVERIFY2(!samePixels(b, orig), qPrintable(QString::number(bpp)));
+            QCOMPARE(ops::invert(b), int16_t(kOk));
+            QVERIFY2(samePixels(b, orig), qPrintable(QString::number(bpp)));
+            QCOMPARE(b.bpp(), bpp);
+        }
+        // The copy the caller kept is untouched (pixels are shared until written).
+        Bitmap a = picture();
+        const Bitmap keep = a;
+        ops::invert(a);
+        QVERIFY(samePixels(keep, picture()));
+    }
+
+    void invertOfPaletteImageKeepsIndices() {
+        Bitmap b = picture(16, 8, 8);
+        const Bitmap orig = b;
+        ops::invert(b);
+        QCOMPARE(b.bpp(), 8);
+        QCOMPARE(b.index(3, 4), orig.index(3, 4));
+        const Rgb o = orig.pixel(3, 4), n = b.pixel(3, 4);
+        QCOMPARE(int(n.r), 255 - o.r);
+    }
+
+    void greyscaleOfPureColours() {
+        const struct { Rgb c; int grey; } cases[] = {
+            {{255, 0, 0}, 77}, {{0, 255, 0}, 150}, {{0, 0, 255}, 29}, {{255, 255, 255}, 255}, {{0, 0, 0}, 0}};
+        for (const auto& k : cases) {
+            Bitmap b = solid(4, 3, k.c);
+            QCOMPARE(ops::greyscale(b, 8), int16_t(kOk));
+            QCOMPARE(b.bpp(), 8);
+            QVERIFY(b.isGrey());
+            QVERIFY(std::abs(b.index(2, 1) - k.grey) <= 1);
+        }
+        Bitmap w = solid(4, 3, Rgb{255, 255, 255});
+        QCOMPARE(ops::greyscale(w, 16), int16_t(kOk));
+        QCOMPARE(w.bpp(), 16);
+        QCOMPARE(int(reinterpret_cast<const uint16_t*>(w.row(0))[0]), 65535);
+        QCOMPARE(ops::greyscale(w, 12), int16_t(kErrBadParam));
+    }
+
+    void brightnessClampsAndRejectsOutOfRange() {
+        Bitmap b = solid(5, 5, Rgb{200, 100, 10});
+        QCOMPARE(ops::brightness(b, 50), int16_t(kOk));
+        QCOMPARE(b.pixel(0, 0), (Rgb{255, 228, 138}));
+        QCOMPARE(ops::brightness(b, -100), int16_t(kOk));
+        QCOMPARE(b.pixel(4, 4), (Rgb{0, 0, 0}));
+        const Bitmap before = b;
+        QCOMPARE(ops::brightness(b, 101), int16_t(kErrBadParam));
+        QVERIFY(b.sharesWith(before));
+        Bitmap empty;
+        QCOMPARE(ops::brightness(empty, 10), int16_t(kErrBadHandle));
+    }
+
+    void adjustmentsBehaveAsNamed() {
+        // Contrast −100 flattens to mid-grey; +100 splits at mid-grey.
+        Bitmap c = picture();
+        ops::contrast(c, -100);
+        QCOMPARE(c.pixel(5, 5), (Rgb{128, 128, 128}));
+        Bitmap t = solid(2, 2, Rgb{130, 120, 0});
+        ops::contrast(t, 100);
+        QCOMPARE(t.pixel(0, 0), (Rgb{255, 0, 0}));
+        // Saturation −100 leaves grey; hue 120 turns red into green.
+        Bitmap s = solid(2, 2, Rgb{200, 40, 90});
+        ops::saturation(s, -100);
+        const Rgb g = s.pixel(1, 1);
+        QVERIFY(g.r == g.g && g.g == g.b);
+        Bitmap h = solid(2, 2, Rgb{255, 0, 0});
+        ops::hue(h, 120);
+        QCOMPARE(h.pixel(0, 0), (Rgb{0, 255, 0}));
+        // Gamma 100 is no change; solarize 128 inverts only the bright part.
+        Bitmap p = picture();
+        ops::gammaCorrect(p, 100);
+        QVERIFY(samePixels(p, picture()));
+        Bitmap z = solid(1, 1, Rgb{200, 100, 128});
+        ops::solarize(z, 128);
+        QCOMPARE(z.pixel(0, 0), (Rgb{55, 100, 127}));
+        // Posterize 2 leaves only 0 and 255 in each channel.
+        Bitmap q = picture();
+        ops::posterize(q, 2);
+        for (int x = 0; x < q.width(); ++x) {
+            const Rgb v = q.pixel(x, 7);
+            QVERIFY((v.r == 0 || v.r == 255) && (v.g == 0 || v.g == 255) && (v.b == 0 || v.b == 255));
+        }
+        // Intensity detect: inside the band white, outside black.
+        Bitmap d = solid(2, 1, Rgb{100, 100, 100});
+        ops::intensityDetect(d, 90, 110);
+        QCOMPARE(d.pixel(0, 0), (Rgb{255, 255, 255}));
+        ops::intensityDetect(d, 0, 10);
+        QCOMPARE(d.pixel(0, 0), (Rgb{0, 0, 0}));
+        QCOMPARE(ops::intensityDetect(d, 20, 10), int16_t(kErrBadParam));
+    }
+
+    void stretchAndEqualiseSpreadTheLevels() {
+        Bitmap b = Bitmap::create(10, 1, 8, true);
+        for (int x = 0; x < 10; ++x) b.mutableRow(0)[x] = uint8_t(100 + x * 5);  // 100..145
+        Bitmap s = b;
+        ops::stretchIntensity(s);
+        QCOMPARE(s.index(0, 0), 0);
+        QCOMPARE(s.index(9, 0), 255);
+        Bitmap e = b;
+        ops::histogramEqualise(e);
+        QCOMPARE(e.index(0, 0), 0);
+        QCOMPARE(e.index(9, 0), 255);
+        for (int x = 1; x < 10; ++x) QVERIFY(e.index(x, 0) > e.index(x - 1, 0));
+    }
+
+    void histogramCountsOfAMadeImage() {
+        // 10 × 10: left 3 columns red, the rest blue.
+        Bitmap b = solid(10, 10, Rgb{0, 0, 255});
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 3; ++x) b.mutableRow(y)[x * 3 + 2] = 255, b.mutableRow(y)[x * 3] = 0;
+        ops::Histogram h{};
+        QCOMPARE(ops::histogram(b, ops::kHistRed, h), int16_t(kOk));
+        QCOMPARE(h[255], uint64_t(30));
+        QCOMPARE(h[0], uint64_t(70));
+        ops::histogram(b, ops::kHistBlue, h);
+        QCOMPARE(h[255], uint64_t(70));
+        ops::histogram(b, ops::kHistGreen, h);
+        QCOMPARE(h[0], uint64_t(100));
+        ops::histogram(b, ops::kHistLuma, h);
+        QCOMPARE(h[77] + h[76], uint64_t(30));
+        const Region r = Region::rectangle(RectI{0, 0, 5, 2});
+        ops::histogram(b, ops::kHistRed, h, &r);
+        QCOMPARE(h[255], uint64_t(6));
+        QCOMPARE(h[0], uint64_t(4));
+        QCOMPARE(ops::histogram(b, 4, h), int16_t(kErrBadParam));
+    }
+
+    void countColoursOfAMadeImage() {
+        Bitmap b = solid(8, 8, Rgb{1, 2, 3});
+        uint32_t n = 0;
+        QCOMPARE(ops::countColours(b, n), int16_t(kOk));
+        QCOMPARE(n, 1u);
+        for (int x = 0; x < 8; ++x) b.mutableRow(5)[x * 3] = uint8_t(x * 30);  // eight new colours
+        ops::countColours(b, n);
+        QCOMPARE(n, 9u);
+        Bitmap p = b.convertTo(32);
+        ops::countColours(p, n);
+        QCOMPARE(n, 9u);
+        // A palette image counts colours in use, not palette entries.
+        Bitmap g = Bitmap::createFilled(4, 4, 8, false, 0);
+        g.setIndex(1, 1, 200);
+        ops::countColours(g, n);
+        QCOMPARE(n, 2u);
+    }
+
+    void progressRisesFromZeroToHundredOnTheCallersThread() {
+        Bitmap b = picture(600, 800);
+        QVector<int> seen;
+        const auto me = std::this_thread::get_id();
+        bool otherThread = false;
+        auto record = [&](int p) {
+            if (std::this_thread::get_id() != me) otherThread = true;
+            seen.push_back(p);
+        };
+        QCOMPARE(ops::brightness(b, 10, nullptr, record), int16_t(kOk));
+        QVERIFY(!otherThread);
+        QVERIFY(seen.size() >= 3);
+        QCOMPARE(seen.first(), 0);
+        QCOMPARE(seen.last(), 100);
+        for (int i = 1; i < seen.size(); ++i) QVERIFY(seen[i] > seen[i - 1]);
+        seen.clear();
+        ops::Histogram h{};
+        ops::histogram(b, 0, h, nullptr, record);
+        QCOMPARE(seen.first(), 0);
+        QCOMPARE(seen.last(), 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(ToneTest)
+#include "test_tone.moc"
