@@ -29,7 +29,11 @@
 #include "app/subsystem.h"
 #include "app/twips.h"
 #include "app/ui_services.h"
+#include "engine/engine_dialog.h"
 #include "engine/engine_error.h"
+#include "files/browser.h"
+#include "files/browser_widgets.h"
+#include "files/open_commands.h"
 #include "engine/image_control.h"
 #include "view/view_fit.h"
 
@@ -104,15 +108,11 @@ void Form1::buildControls() {
     Toolbar1->setIconSize(QSize(24, 24));
     Toolbar1->setGeometry(0, 0, kStartWidth, twipsToPixels(kImgTop));
 
-    // The file browser panel, left of the image; placeholders until the
-    // browser subsystem supplies its lists.
-    auto* drive = new QComboBox(client_);
-    drive->addItem(QDir::rootPath());
-    Drive1 = drive;
-    Dir1 = new QListWidget(client_);
-    auto* combo = new QComboBox(client_);
-    Combo1 = combo;
-    File1 = new QListWidget(client_);
+    // The file browser panel, left of the image (the browser subsystem fills it).
+    Drive1 = new files::DriveList(client_);
+    Dir1 = new files::DirList(client_);
+    Combo1 = new QComboBox(client_);
+    File1 = new files::FileList(client_);
     const int panelW = twipsToPixels(kImgLeftWithBrowser - 90);
     Drive1->setGeometry(twipsToPixels(45), twipsToPixels(525), panelW, twipsToPixels(330));
     Dir1->setGeometry(twipsToPixels(45), twipsToPixels(900), panelW, twipsToPixels(2400));
@@ -144,6 +144,9 @@ void Form1::buildControls() {
 
     StatusBar1 = new StatusBar(this);
     setStatusBar(StatusBar1);
+
+    ImgDlg1 = new engine::EngineDialog(this);
+    ImgDlg1->setObjectName(QStringLiteral("ImgDlg1"));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -199,6 +202,8 @@ void Form1::createSubsystems() {
     // The file browser, viewing, processing, regions, animation, output and
     // database subsystems are created here, each given this window, and
     // connect their menu items and control events with onTriggered()/onOpened().
+    addSubsystem(std::make_unique<files::FileBrowser>(*this));
+    addSubsystem(std::make_unique<files::OpenCommands>(*this));
 }
 
 void Form1::addSubsystem(std::unique_ptr<Subsystem> s) { subsystems_.push_back(std::move(s)); }
@@ -226,7 +231,7 @@ void Form1::Form_Load(const QString& commandLine) {
     fBrowserHidden = fImage = fListKey = 0;
     sDestDir = QDir::currentPath();
     helpFile = QStringLiteral("QOVA.HLP");
-    File1->setProperty("Pattern", QString::fromLatin1(kFilePattern));
+    static_cast<files::FileList*>(File1)->setPattern(QString::fromLatin1(kFilePattern));
     fPaintCallback = fProgress = 0;
     displayPrefs = DisplayPrefs{};
     for (MenuId id : {MenuId::mnuView, MenuId::MainImage, MenuId::mnuColor, MenuId::MainAnimation})
@@ -284,6 +289,15 @@ void Form1::imageInfoFromStep2() {
 
 void Form1::ViewFit2() {
     if (const auto zoom = view::ViewFit2(*Img1)) nZoom = *zoom;
+}
+
+void Form1::ApplyZoom() {
+    const int bw = Img1->bitmapWidth(), bh = Img1->bitmapHeight();
+    const int16_t h = toInt16(double(roundHalfEven(double(bh) * nZoom / 100.0)));
+    const int16_t w = toInt16(double(roundHalfEven(double(bw) * nZoom / 100.0)));
+    view::SetDisplaySize(*Img1, w, h);
+    StatusBar1->setPanelText(4, numberText(w) + QStringLiteral(" Width"));
+    StatusBar1->setPanelText(5, numberText(h) + QStringLiteral(" Height"));
 }
 
 QString Form1::DecodeError(int16_t nError) { return app::DecodeError(nError); }

@@ -23,6 +23,7 @@ class QTimer;
 class QToolBar;
 
 namespace qova::engine {
+class EngineDialog;
 class ImageControl;
 }
 namespace qova::animation {
@@ -75,6 +76,7 @@ public:
     engine::ImageControl* Img3;   // scratch of the region transforms
     engine::ImageControl* Img4;   // undo bitmap
     engine::ImageControl* Img5;   // undo exchange, deleted database picture
+    engine::EngineDialog* ImgDlg1;  // the engine's open and save dialogs
     QToolBar* Toolbar1;
     StatusBar* StatusBar1;
     QTimer* Timer1;
@@ -111,6 +113,9 @@ public:
     void ClearOrQuit();
     void SaveUndo();
     void ViewFit2();
+    // Shows the whole image at nZoom percent and puts the displayed size in
+    // panels 4 and 5.
+    void ApplyZoom();
 
     // --- event handlers ---
     void Form_Resize();

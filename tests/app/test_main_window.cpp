@@ -14,6 +14,7 @@
 
 #include "animation/toolbox.h"
 #include "app/main_window.h"
+#include "files/browser_widgets.h"
 #include "app/status_bar.h"
 #include "app/twips.h"
 #include "engine/core/formats/format_table.h"
@@ -230,7 +231,7 @@ private slots:
         QCOMPARE(w->fImage, int16_t(0));
         QCOMPARE(w->sDestDir, QDir::currentPath());
         QCOMPARE(w->helpFile, QStringLiteral("QOVA.HLP"));
-        QVERIFY(w->File1->property("Pattern").toString().startsWith("*.cmp;*.jpe;*.jpg;"));
+        QVERIFY(static_cast<qova::files::FileList*>(w->File1)->pattern().startsWith("*.cmp;*.jpe;*.jpg;"));
         QCOMPARE(w->FormatName[0], QStringLiteral("すべてのﾌｧｲﾙ"));
         QCOMPARE(w->FormatPattern[5], QStringLiteral("*.jpg;*.jff;*.jtf"));
         QCOMPARE(w->FormatName[21], QStringLiteral("Cursor"));
