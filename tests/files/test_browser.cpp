@@ -220,6 +220,32 @@ private slots:
         QVERIFY(f.ui->boxes.isEmpty());
     }
 
+    // Enter opens the highlighted directory and hands the keys to the file
+    // list; Space opens it and stays; with a modifier Dir1 ignores keys.
+    void directoryKeys() {
+        Fixture f;
+        QDir(f.dir.path()).mkdir("sub");
+        writeImage(f.dir.filePath("sub/in.bmp"), 7, 7, 24, engine::kFmtBmp);
+        f.browser->dir()->refresh();
+        files::DirList* d = f.browser->dir();
+        int sub = -1;
+        for (int i = 0; i < d->count(); ++i)
+            if (d->entryPath(i) == f.dir.filePath("sub")) sub = i;
+        QVERIFY(sub >= 0);
+        d->setCurrentRow(sub);
+        QTest::keyClick(d, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(d->path(), f.dir.path());
+        d->setCurrentRow(sub);
+        QTest::keyClick(d, Qt::Key_Return);
+        QCOMPARE(d->path(), f.dir.filePath("sub"));
+        QCOMPARE(f.list()->path(), f.dir.filePath("sub"));
+        QCOMPARE(f.list()->listCount(), 1);
+        // Back up with Space on the parent entry.
+        d->setCurrentRow(d->count() - 2);
+        QTest::keyClick(d, Qt::Key_Space);
+        QCOMPARE(d->path(), f.dir.path());
+    }
+
     void driveNotReadySnapsBack() {
         Fixture f;
         QTemporaryDir a;
