@@ -9,22 +9,11 @@
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/codec.h"
+#include "decoder_target.h"
 
 using namespace qova::engine;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ByteSpan in{data, size};
-    Document probe;
-    DecodeOptions info;
-    info.infoOnly = true;
-    if (decodeGemImg(in, info, probe) != kOk) return 0;
-    // Vertical replication lets a few bytes describe a huge valid picture;
-    // decoding one only costs time.
-    if (uint64_t(probe.info.width) * uint64_t(probe.info.height) > (16u << 20)) return 0;
-    Document doc;
-    decodeGemImg(in, DecodeOptions{}, doc);
-    return 0;
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzzDecoder(decodeGemImg, data, size); }
 
 // No GEM samples exist; .img is the format's usual name.
 // extern: a const array would otherwise be private to this file.

@@ -4,19 +4,11 @@
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/codec.h"
+#include "decoder_target.h"
 
 using namespace qova::engine;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ByteSpan in{data, size};
-    Document probe;
-    DecodeOptions info;
-    info.infoOnly = true;
-    if (decodePcx(in, info, probe) != kOk) return 0;
-    Document doc;
-    decodePcx(in, DecodeOptions{}, doc);
-    return 0;
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzzDecoder(decodePcx, data, size); }
 
 // extern: a const array would otherwise be private to this file.
 extern const char* const kFuzzSeedExtensions[] = {".pcx", nullptr};

@@ -4,22 +4,11 @@
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/codec.h"
+#include "decoder_target.h"
 
 using namespace qova::engine;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ByteSpan in{data, size};
-    Document probe;
-    DecodeOptions info;
-    info.infoOnly = true;
-    if (decodePsd(in, info, probe) != kOk) return 0;
-    // Large but valid pictures only cost time; the size checks are what
-    // matter and the probe above ran them.
-    if (uint64_t(probe.info.width) * uint64_t(probe.info.height) > (16u << 20)) return 0;
-    Document doc;
-    decodePsd(in, DecodeOptions{}, doc);
-    return 0;
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzzDecoder(decodePsd, data, size); }
 
 // extern: a const array would otherwise be private to this file.
 extern const char* const kFuzzSeedExtensions[] = {".psd", ".psb", nullptr};
