@@ -173,7 +173,10 @@ void SaveDialog::accept() {
         name_->clear();
         return;
     }
-    if (fi.exists() && c.saveOption == 0 && confirmOverwrite && !confirmOverwrite(c.path)) return;
+    // Adding pages keeps the old file; a stamp save has no such option and
+    // replaces it, so it asks like a plain replace.
+    const bool replaces = c.saveOption == 0 || c.stamp;
+    if (fi.exists() && replaces && confirmOverwrite && !confirmOverwrite(c.path)) return;
     QDialog::accept();
 }
 
