@@ -163,6 +163,31 @@ private slots:
         QCOMPARE(dlg.quality, 0);
     }
 
+    // Adding pages to a TIFF keeps it, so nothing is asked; a stamp save
+    // cannot add pages and replaces the file, so it asks.
+    void addingPagesIsNotAskedButAStampReplaceIs() {
+        QTemporaryDir dir;
+        QFile existing(dir.filePath("book.tif"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        EngineDialog dlg;
+        dlg.fileName = existing.fileName();
+        dlg.format = kFmtTiffLzw;
+        dlg.saveOption = 1;
+        int asked = 0;
+        bool stamp = false;
+        EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
+            d.findChild<QCheckBox*>("Stamp")->setChecked(stamp);
+            return pressOkWithAnswer(d, true, asked);
+        });
+        dlg.showSave(nullptr);
+        QCOMPARE(asked, 0);
+        stamp = true;
+        dlg.showSave(nullptr);
+        QCOMPARE(asked, 1);
+        QCOMPARE(dlg.saveOption, 1);
+    }
+
     void saveCancelRaises20150() {
         EngineDialog dlg;
         EngineDialog::setAnswerHook([](QDialog&, EngineDialog::Kind) { return false; });
