@@ -163,6 +163,27 @@ private slots:
         QCOMPARE(dlg.quality, 0);
     }
 
+    // A start name of another type (a conversion's source) gets the chosen
+    // format's extension; JPEG's other extensions stay.
+    void startNameTakesTheFormatsExtension() {
+        QTemporaryDir dir;
+        EngineDialog dlg;
+        dlg.format = kFmtPng;
+        QString shownName;
+        EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
+            shownName = d.findChild<QLineEdit*>("FileName")->text();
+            return pressOk(d);
+        });
+        dlg.fileName = dir.filePath("in.gif");
+        dlg.showSave(nullptr);
+        QCOMPARE(shownName, QString("in.png"));
+        QCOMPARE(dlg.fileName, dir.filePath("in.png"));
+        dlg.format = kFmtJpeg;
+        dlg.fileName = dir.filePath("scan.jpe");
+        dlg.showSave(nullptr);
+        QCOMPARE(shownName, QString("scan.jpe"));
+    }
+
     // Adding pages to a TIFF keeps it, so nothing is asked; a stamp save
     // cannot add pages and replaces the file, so it asks.
     void addingPagesIsNotAskedButAStampReplaceIs() {
