@@ -10,70 +10,36 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include "app/main_window.h"
 #include "engine/core/codes.h"
 #include "engine/core/formats/format_table.h"
-#include "engine/core/formats/formats.h"
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
 #include "files/browser_widgets.h"
 #include "files/form2.h"
 #include "files/save_commands.h"
-#include "engine_answers.h"
-#include "support/images.h"
-#include "support/scripted_ui.h"
+#include "file_commands.h"
 
 using namespace qova;
-using app::Form1;
+using namespace qova::test;
 using app::MenuId;
-using engine::Document;
-using test::EngineAnswers;
-
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-Document loadBack(const QString& path, int16_t* code = nullptr) {
-    engine::LoadRequest r;
-    r.path = path.toStdString();
-    Document d;
-    const int16_t c = engine::loadFile(r, d);
-    if (code) *code = c;
-    return d;
-}
-
-int16_t writeImage(const QString& path, int format, int pages = 1, int bpp = 24) {
-    Document d;
-    for (int i = 0; i < pages; ++i) d.frames.push_back(engine::Frame{test::madeImage(64 + i, 48, bpp, unsigned(i + 1))});
-    engine::SaveRequest r;
-    r.path = path.toStdString();
-    r.format = format;
-    return engine::saveFile(d, r);
-}
-
-}  // namespace
 
 class TestSaveCommands : public QObject {
     Q_OBJECT
 
-    test::ScriptedUi* ui_ = nullptr;
-    std::unique_ptr<Form1> form_;
-    std::unique_ptr<QTemporaryDir> tmp_;
-    QDir dir_;
+    FormFixture fx_;
+    ScriptedUi*& ui_ = fx_.ui;
+    QDir& dir_ = fx_.dir;
+    app::Form1& form() { return *fx_.form; }
 
-    Form1& form() { return *form_; }
-    // Img1 shows a 64×48 true-colour picture.
+    // Img1 shows a 40×30 true-colour picture.
     void showPicture() {
         const QString src = dir_.filePath("shown.png");
-        QCOMPARE(writeImage(src, engine::kFmtPng), int16_t(0));
+        QCOMPARE(write(pages(1, 24), src, engine::kFmtPng), int16_t(0));
         QCOMPARE(form().Img1->load(src, 0, 0, -1), int16_t(0));
     }
     // Runs the destination command; `inDialog` acts on the open Form2.
@@ -91,18 +57,8 @@ class TestSaveCommands : public QObject {
     }
 
 private slots:
-    void init() {
-        tmp_ = std::make_unique<QTemporaryDir>();
-        dir_ = QDir(tmp_->path());
-        auto ui = std::make_unique<test::ScriptedUi>();
-        ui_ = ui.get();
-        form_ = std::make_unique<Form1>(std::move(ui));
-        form_->Form_Load(QString());
-    }
-    void cleanup() {
-        form_.reset();
-        tmp_.reset();
-    }
+    void init() { fx_.start(); }
+    void cleanup() { fx_.stop(); }
 
     // The dialog comes up with the save settings; what it returns goes to
     // the save unchanged, so two qualities give two different files.
@@ -114,18 +70,13 @@ private slots:
         form().action(MenuId::mnuFileSave)->trigger();
         form().action(MenuId::mnuFileSave)->trigger();
         QCOMPARE(a.shown.size(), 2);
-        const test::Shown& s = a.shown[0];
-        QCOMPARE(s.kind, engine::EngineDialog::Kind::Save);
-        QCOMPARE(s.windowTitle, QString("ﾌｧｲﾙの保存"));
-        QCOMPARE(s.filter, QString("すべてのﾌｧｲﾙ(*.*)|*.*"));
-        QCOMPARE(s.option16, 4096);
-        QCOMPARE(s.flags, 60);
-        QCOMPARE(s.saveSwitch, -1);
+        QCOMPARE(a.shown[0].kind, engine::EngineDialog::Kind::Save);
+        QCOMPARE(a.shown[0].text, QString("ﾌｧｲﾙの保存|すべてのﾌｧｲﾙ(*.*)|*.*|4096|60|-1"));
         QVERIFY(ui_->boxes.isEmpty());
         QVERIFY(QFileInfo(lo).size() < QFileInfo(hi).size());
-        const Document back = loadBack(hi);
-        QCOMPARE(back.frames[0].bitmap.width(), 64);
-        QCOMPARE(back.frames[0].bitmap.height(), 48);
+        const engine::Document back = loadBack(hi);
+        QCOMPARE(back.frames[0].bitmap.width(), 40);
+        QCOMPARE(back.frames[0].bitmap.height(), 30);
         // A 1-bit fax TIFF through the same path.
         a.answers << EngineAnswers::save(dir_.filePath("fax.tif"), engine::kFmtTiffG4, 1);
         form().action(MenuId::mnuFileSave)->trigger();
@@ -158,7 +109,7 @@ private slots:
             addPages(d);
             d.findChild<QCheckBox*>("Stamp")->setChecked(true);
         };
-        QCOMPARE(writeImage(tif, engine::kFmtTiffLzw, 2), int16_t(0));
+        QCOMPARE(write(pages(2, 24), tif, engine::kFmtTiffLzw), int16_t(0));
         EngineAnswers a(*form().ImgDlg1);
         a.answers << EngineAnswers::save(tif, engine::kFmtTiffLzw, 24, 0, addPages);
         form().action(MenuId::mnuFileSave)->trigger();
@@ -177,14 +128,10 @@ private slots:
     // Replacing a file that cannot be written to the end reports the engine
     // code and leaves the old file exactly as it was.
     void failedSaveReportsAndKeepsTheOldFile() {
-        const QString src = dir_.filePath("big.png");
-        Document big;
-        engine::Bitmap noise = engine::Bitmap::create(400, 300, 24);
-        uint32_t x = 7;
-        for (int y = 0; y < 300; ++y)
-            for (int i = 0; i < 1200; ++i) { x = x * 1664525u + 1013904223u; noise.mutableRow(y)[i] = uint8_t(x >> 24); }
-        QCOMPARE(form().Img1->load(dir_.filePath("none.png"), 0, 0, -1), int16_t(engine::kErrNotFound));
-        big.frames.push_back(engine::Frame{noise});
+        // An uncompressed 400×300 picture is far larger than the limit below.
+        const QString src = dir_.filePath("big.bmp");
+        engine::Document big;
+        big.frames.push_back(engine::Frame{madeImage(400, 300, 24)});
         engine::SaveRequest r;
         r.path = src.toStdString();
         r.format = engine::kFmtBmp;
@@ -192,7 +139,7 @@ private slots:
         QCOMPARE(form().Img1->load(src, 0, 0, -1), int16_t(0));
 
         const QString target = dir_.filePath("keep.bmp");
-        QCOMPARE(writeImage(target, engine::kFmtBmp), int16_t(0));
+        QCOMPARE(write(pages(1, 24), target, engine::kFmtBmp), int16_t(0));
         const QByteArray before = bytesOf(target);
         EngineAnswers a(*form().ImgDlg1);
         a.answers << EngineAnswers::save(target, engine::kFmtBmp, 24);
@@ -211,16 +158,6 @@ private slots:
         QCOMPARE(bytesOf(target), before);
         QCOMPARE(QDir(dir_.path()).entryList({".*qova*"}, QDir::Files | QDir::Hidden).size(), 0);
         QCOMPARE(form().Img1->bitmapWidth(), 400);
-    }
-
-    // The command does not check for an image: the engine's code says it.
-    void savingWithoutImageReportsTheEngineCode() {
-        EngineAnswers a(*form().ImgDlg1);
-        a.answers << EngineAnswers::save(dir_.filePath("empty.png"), engine::kFmtPng);
-        form().action(MenuId::mnuFileSave)->trigger();
-        QCOMPARE(ui_->boxes.size(), 1);
-        QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20002, ﾋﾞｯﾄﾏｯﾌﾟﾊﾝﾄﾞﾙが不正です。' が発生しました。"));
-        QVERIFY(!QFile::exists(dir_.filePath("empty.png")));
     }
 
     // Anything else going wrong shows the run-time error and restores the cursor.
@@ -244,9 +181,6 @@ private slots:
         saveDir([&](files::Form2& d) {
             QCOMPARE(d.Text1->text(), old);
             QCOMPARE(d.Label1->text(), QString("保存先ディレクトリ"));
-            QCOMPARE(d.Command1->text(), QString("OK"));
-            QCOMPARE(d.Command2->text(), QString("CANCEL"));
-            for (const char* n : {"Drive1", "Dir1", "Text1", "Label1", "Command1", "Command2"}) QVERIFY(d.findChild<QWidget*>(n));
             d.Text1->setText(other);
             d.Command1->click();
             QVERIFY(!d.isVisible());
@@ -257,54 +191,39 @@ private slots:
         saveDir([&](files::Form2& d) { QCOMPARE(d.Text1->text(), other); });
     }
 
-    void form2RefusesAFileOfTheSameName() {
+    // OK checks the typed path: a file of that name is refused; a missing
+    // folder is offered, No keeping everything, Yes making it (one level
+    // only: a path two levels deep cannot be made).
+    void form2OkChecksThePath() {
         const QString old = form().sDestDir;
-        const QString file = dir_.filePath("a.txt");
+        const QString file = dir_.filePath("a.txt"), fresh = dir_.filePath("fresh"), deep = dir_.filePath("no/such");
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
+        ui_->answers = {app::MsgOk, app::MsgNo, app::MsgYes, app::MsgOk, app::MsgYes};
         saveDir([&](files::Form2& d) {
-            d.Text1->setText(file);
-            d.Command1->click();
-            QVERIFY(d.isVisible());
-        });
-        QCOMPARE(ui_->boxes.size(), 1);
-        QCOMPARE(ui_->boxes[0].prompt, QString("同名のファイルが有ります"));
-        QCOMPARE(ui_->boxes[0].style, int(app::Critical));
-        QCOMPARE(ui_->boxes[0].title, QString());
-        QCOMPARE(form().sDestDir, old);
-    }
-
-    // A missing path: No keeps everything; Yes makes the folder (one level);
-    // a path two levels deep cannot be made.
-    void form2OffersToCreateAMissingFolder() {
-        const QString old = form().sDestDir;
-        const QString fresh = dir_.filePath("fresh");
-        const QString deep = dir_.filePath("no/such");
-        ui_->answers = {app::MsgNo, app::MsgYes, app::MsgOk, app::MsgYes};
-        saveDir([&](files::Form2& d) {
-            d.Text1->setText(fresh);
-            d.Command1->click();
-            QVERIFY(d.isVisible());
+            for (const QString& p : {file, fresh, deep}) {
+                d.Text1->setText(p);
+                d.Command1->click();
+                QVERIFY(d.isVisible());
+            }
             QVERIFY(!QFileInfo::exists(fresh));
             QCOMPARE(form().sDestDir, old);
-            QCOMPARE(d.Text1->text(), fresh);
-
-            d.Text1->setText(deep);
-            d.Command1->click();
-            QVERIFY(d.isVisible());
-
             d.Text1->setText(fresh);
             d.Command1->click();
             QVERIFY(!d.isVisible());
         });
-        QCOMPARE(ui_->boxes.size(), 4);
-        QCOMPARE(ui_->boxes[0].prompt, QString("ホルダを作成しますか。"));
-        QCOMPARE(ui_->boxes[0].style, 292);
-        QCOMPARE(ui_->boxes[0].title, QString());
-        QCOMPARE(ui_->boxes[2].prompt, QString("ホルダが作成できません"));
-        QCOMPARE(ui_->boxes[2].style, int(app::Critical));
-        QCOMPARE(ui_->boxes[3].prompt, QString("ホルダを作成しますか。"));
+        const QList<std::pair<QString, int>> expected = {{"同名のファイルが有ります", app::Critical},
+                                                         {"ホルダを作成しますか。", 292},
+                                                         {"ホルダを作成しますか。", 292},
+                                                         {"ホルダが作成できません", app::Critical},
+                                                         {"ホルダを作成しますか。", 292}};
+        QCOMPARE(ui_->boxes.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(ui_->boxes[i].prompt, expected[i].first);
+            QCOMPARE(ui_->boxes[i].style, expected[i].second);
+            QCOMPARE(ui_->boxes[i].title, QString());
+        }
         QVERIFY(QFileInfo(fresh).isDir());
         QCOMPARE(form().sDestDir, fresh);
     }

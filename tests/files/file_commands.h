@@ -1,29 +1,82 @@
-// Answers the engine's open and save dialogs in order for the file command
-// tests and records which dialogs came up, with their window titles and the
-// ImgDlg1 settings they were shown with.
+// What the file command tests share: a main window answered by scripts, the
+// engine's open and save dialogs answered in order (recording how each came
+// up), and pictures written and read back through the engine.
 #pragma once
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QList>
 #include <QSpinBox>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
+#include "app/main_window.h"
+#include "engine/core/formats/formats.h"
 #include "engine/dialogs/open_dialog.h"
 #include "engine/dialogs/save_dialog.h"
 #include "engine/engine_dialog.h"
+#include "support/images.h"
+#include "support/scripted_ui.h"
 
 namespace qova::test {
 
+// A Form1 after start-up with scripted message boxes, and a fresh folder.
+struct FormFixture {
+    ScriptedUi* ui = nullptr;
+    std::unique_ptr<app::Form1> form;
+    std::unique_ptr<QTemporaryDir> tmp;
+    QDir dir;
+    void start() {
+        tmp = std::make_unique<QTemporaryDir>();
+        dir = QDir(tmp->path());
+        auto u = std::make_unique<ScriptedUi>();
+        ui = u.get();
+        form = std::make_unique<app::Form1>(std::move(u));
+        form->Form_Load(QString());
+    }
+    void stop() {
+        form.reset();
+        tmp.reset();
+    }
+};
+
+// `n` made pictures, the i-th (40 + i) × 30.
+inline engine::Document pages(int n, int bpp) {
+    engine::Document d;
+    for (int i = 0; i < n; ++i) d.frames.push_back(engine::Frame{madeImage(40 + i, 30, bpp, unsigned(i + 1))});
+    return d;
+}
+inline int16_t write(const engine::Document& d, const QString& path, int format) {
+    engine::SaveRequest r;
+    r.path = path.toStdString();
+    r.format = format;
+    return engine::saveFile(d, r);
+}
+inline engine::Document loadBack(const QString& path, int16_t* code = nullptr) {
+    engine::LoadRequest r;
+    r.path = path.toStdString();
+    engine::Document d;
+    const int16_t c = engine::loadFile(r, d);
+    if (code) *code = c;
+    return d;
+}
+inline QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// How a dialog came up: its window title and the ImgDlg1 settings put
+// before it, as "title|filter|option 16|flags|save switch".
 struct Shown {
     engine::EngineDialog::Kind kind;
-    QString windowTitle;
-    QString filter;
-    int option16, flags, saveSwitch;
+    QString text;
 };
 
 class EngineAnswers {
@@ -31,7 +84,9 @@ public:
     using Answer = std::function<bool(QDialog&)>;
     explicit EngineAnswers(const engine::EngineDialog& dlg) : dlg_(dlg) {
         engine::EngineDialog::setAnswerHook([this](QDialog& d, engine::EngineDialog::Kind k) {
-            shown.append({k, d.windowTitle(), dlg_.filter, dlg_.option16, dlg_.flags, dlg_.saveSwitch});
+            shown.append({k, QStringList{d.windowTitle(), dlg_.filter, QString::number(dlg_.option16),
+                                         QString::number(dlg_.flags), QString::number(dlg_.saveSwitch)}
+                                 .join('|')});
             if (answers.isEmpty()) return false;
             return answers.takeFirst()(d);
         });
