@@ -25,6 +25,7 @@ for t in $targets; do
         fuzz_msp) exts="msp" ;;
         fuzz_gem_img) exts="img" ;;
         fuzz_tga) exts="tga" ;;
+        fuzz_pcx) exts="pcx" ;;
         *) exts="" ;;
     esac
     for e in $exts; do

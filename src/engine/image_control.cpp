@@ -91,7 +91,18 @@ QImage reduce(const Bitmap& b, int w, int h) {
     if (out.isNull()) return out;
     cv::Mat in(src.height(), src.width(), type, const_cast<uint8_t*>(src.bits()), src.stride());
     cv::Mat dst(h, w, type, out.bits(), size_t(out.bytesPerLine()));
-    cv::resize(in, dst, dst.size(), 0, 0, cv::INTER_AREA);
+    // Halve by exact 2×2 averages while that stays at least the wanted size
+    // (OpenCV's fast path), then a bilinear step of less than 2×: as smooth
+    // as a full area average and several times faster for photos.
+    cv::Mat cur = in;
+    while (cur.cols >= 2 * w && cur.rows >= 2 * h && cur.cols >= 4 && cur.rows >= 4) {
+        cv::Mat half;
+        cv::resize(cur(cv::Rect(0, 0, cur.cols & ~1, cur.rows & ~1)), half, cv::Size(cur.cols / 2, cur.rows / 2), 0, 0,
+                   cv::INTER_AREA);
+        cur = half;
+    }
+    if (cur.cols == w && cur.rows == h) cur.copyTo(dst);
+    else cv::resize(cur, dst, dst.size(), 0, 0, cur.cols >= w && cur.rows >= h ? cv::INTER_LINEAR : cv::INTER_AREA);
     return out;
 }
 

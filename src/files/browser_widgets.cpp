@@ -43,6 +43,10 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 }
 
 void DriveList::refresh() {
+    if (fixedRoots_) {
+        fill();
+        return;
+    }
     QStringList roots;
     const QStringList pseudo = {"proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore",
                                 "debugfs", "tracefs", "mqueue", "hugetlbfs", "fusectl", "configfs", "bpf", "autofs",
@@ -62,6 +66,7 @@ void DriveList::refresh() {
 }
 
 void DriveList::setRoots(const QStringList& roots) {
+    fixedRoots_ = true;
     roots_ = roots.mid(0, 26);
     fill();
 }

@@ -41,6 +41,7 @@ private:
     void fill();
     QStringList roots_;
     bool filling_ = false;
+    bool fixedRoots_ = false;
 };
 
 class DirList : public QListWidget {

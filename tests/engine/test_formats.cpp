@@ -207,6 +207,23 @@ private slots:
         }
     }
 
+    // Our PCX reader and GraphicsMagick's agree on every sample both read.
+    void pcxMatchesGraphicsMagick() {
+        for (const char* f : {"odd_stride.pcx", "p_4_planes.pcx", "pil184.pcx"}) {
+            Document ours, ref;
+            QCOMPARE(load(sample(f), ours), int16_t(kOk));
+            QFile file(sample(f));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QCOMPARE(decodeWithMagick(ByteSpan{reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size())},
+                                      "PCX", DecodeOptions{}, ref),
+                     int16_t(kOk));
+            QVERIFY2(qova::test::compare(ours.frames[0].bitmap, ref.frames[0].bitmap).max == 0, f);
+        }
+        Document broken;
+        QCOMPARE(load(sample("01r_00.pcx"), broken), int16_t(kErrCorrupt));
+    }
+
     // Ours and libjpeg-turbo's own tool give the same pixels.
     void jpegMatchesDjpeg() {
         const QString djpeg = QStandardPaths::findExecutable("djpeg");

@@ -43,6 +43,7 @@ int16_t decodePsd(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodeMsp(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodeGemImg(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodeTga(ByteSpan, const DecodeOptions&, Document&);
+int16_t decodePcx(ByteSpan, const DecodeOptions&, Document&);
 // Everything GraphicsMagick reads; `magick` names its coder ("PCX", "TGA", …).
 int16_t decodeWithMagick(ByteSpan, const std::string& magick, const DecodeOptions&, Document&);
 
@@ -70,6 +71,7 @@ int16_t encodeTiff(const std::vector<Frame>&, const std::string& path, const Enc
 int16_t encodeGif(const std::vector<Frame>&, const AnimationInfo&, const std::string& path, const EncodeOptions&);
 int16_t encodeMsp(const Bitmap&, const std::string& path, const EncodeOptions&);
 int16_t encodeGemImg(const Bitmap&, const std::string& path, const EncodeOptions&);
+int16_t encodePcx(const Bitmap&, const std::string& path, const EncodeOptions&);
 int16_t encodeWithMagick(const Bitmap&, const std::string& magick, const std::string& path, const EncodeOptions&);
 
 // Little helpers the codecs share.

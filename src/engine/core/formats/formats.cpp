@@ -123,7 +123,7 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtPsd: return decodePsd(span, opts, doc);
     case kFmtMsp: return decodeMsp(span, opts, doc);
     case kFmtGemImg: return decodeGemImg(span, opts, doc);
-    case kFmtPcx: return decodeWithMagick(span, "PCX", opts, doc);
+    case kFmtPcx: return decodePcx(span, opts, doc);
     case kFmtTga: return decodeTga(span, opts, doc);
     case kFmtSun: return decodeWithMagick(span, "SUN", opts, doc);
     case kFmtPict: return decodeWithMagick(span, "PICT", opts, doc);
@@ -247,7 +247,7 @@ int16_t encodeAny(const std::vector<Frame>& frames, const AnimationInfo& anim, c
     case kFmtGif: return encodeGif(frames, anim, path, o);
     case kFmtMsp: return encodeMsp(b, path, o);
     case kFmtGemImg: return encodeGemImg(b, path, o);
-    case kFmtPcx: return encodeWithMagick(b, "PCX", path, o);
+    case kFmtPcx: return encodePcx(b, path, o);
     case kFmtTga: return encodeWithMagick(b, "TGA", path, o);
     case kFmtSun: return encodeWithMagick(b, "SUN", path, o);
     case kFmtPict: return encodeWithMagick(b, "PICT", path, o);

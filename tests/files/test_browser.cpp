@@ -1,0 +1,340 @@
+// The file browser and the open commands as a user drives them: walking
+// with the arrow keys, modified keys that wait for the release, deleting and
+// copying the shown file, file types, drive keys, Open, Close and pages.
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/main_window.h"
+#include "app/menu_table.h"
+#include "app/status_bar.h"
+#include "engine/core/formats/format_table.h"
+#include "engine/core/formats/formats.h"
+#include "engine/dialogs/open_dialog.h"
+#include "engine/engine_dialog.h"
+#include "engine/image_control.h"
+#include "files/browser.h"
+#include "files/browser_widgets.h"
+#include "files/open_commands.h"
+#include "support/images.h"
+#include "support/scripted_ui.h"
+
+using namespace qova;
+using app::Form1;
+using app::MenuId;
+using files::FileBrowser;
+
+namespace {
+
+void writeImage(const QString& path, int w, int h, int bpp = 24, int format = engine::kFmtPng, int pages = 1) {
+    engine::Document d;
+    for (int i = 0; i < pages; ++i) d.frames.push_back(engine::Frame{test::madeImage(w, h, bpp, unsigned(i))});
+    engine::SaveRequest r;
+    r.path = path.toStdString();
+    r.format = format;
+    QCOMPARE(engine::saveFile(d, r), int16_t(0));
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QTemporaryDir dest;
+    test::ScriptedUi* ui = new test::ScriptedUi;
+    std::unique_ptr<Form1> w;
+    FileBrowser* browser = nullptr;
+    Fixture() {
+        // Three images of different widths, so the one shown is easy to tell.
+        writeImage(dir.filePath("a.jpg"), 11, 10, 24, engine::kFmtJpeg);
+        writeImage(dir.filePath("b.bmp"), 22, 10, 24, engine::kFmtBmp);
+        writeImage(dir.filePath("c.tif"), 33, 10, 24, engine::kFmtTiff);
+        QFile t(dir.filePath("notes.txt"));
+        t.open(QIODevice::WriteOnly);
+        t.write("hello");
+        t.close();
+        w = std::make_unique<Form1>(std::unique_ptr<app::UiServices>(ui));
+        w->Form_Load(QString());
+        w->sDestDir = dest.path();
+        browser = w->subsystem<FileBrowser>();
+        browser->dir()->setPath(dir.path());
+    }
+    files::FileList* list() const { return browser->file(); }
+    int shownWidth() const { return w->Img1->isEmpty() ? 0 : w->Img1->bitmapWidth(); }
+};
+
+}  // namespace
+
+class TestBrowser : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { engine::EngineDialog::setAnswerHook({}); }
+
+    void acceptedExtensions() {
+        QVERIFY(FileBrowser::acceptedExtension("photo.jpeg"));
+        QVERIFY(FileBrowser::acceptedExtension("PHOTO.JPE"));
+        QVERIFY(FileBrowser::acceptedExtension("anim.gif"));
+        QVERIFY(!FileBrowser::acceptedExtension("notes.txt"));
+        QVERIFY(!FileBrowser::acceptedExtension("x.png"));
+    }
+
+    void comboPatterns() {
+        QCOMPARE(FileBrowser::comboEntries().size(), 22);
+        QCOMPARE(FileBrowser::comboPattern("JPG"), QString("*.jpg;*.jpeg;*.jpe"));
+        QCOMPARE(FileBrowser::comboPattern("PSD"), QString("*.psd"));
+        QCOMPARE(FileBrowser::comboPattern("*.*"), QString("*.*"));
+        QCOMPARE(FileBrowser::comboPattern("ALL"), FileBrowser::startPattern());
+        QVERIFY(FileBrowser::comboPattern("nonsense").isEmpty());
+        Fixture f;
+        QCOMPARE(f.list()->listCount(), 3);  // notes.txt is not listed
+        f.browser->combo()->setCurrentText("*.*");
+        f.browser->Combo1_Click();
+        QCOMPARE(f.list()->listCount(), 4);
+        // A listed file that is no image does nothing when clicked.
+        f.list()->setListIndex(3);
+        QCOMPARE(f.list()->fileName(), QString("notes.txt"));
+        QVERIFY(f.w->Img1->isEmpty());
+        QVERIFY(f.w->sFilePath.isEmpty());
+        f.browser->combo()->setCurrentText("JPG");
+        f.browser->Combo1_Click();
+        QCOMPARE(f.list()->listCount(), 1);
+    }
+
+    void walkingShowsEveryImage() {
+        Fixture f;
+        f.list()->setFocus();
+        f.list()->setListIndex(0);
+        QCOMPARE(f.shownWidth(), 11);
+        QCOMPARE(f.w->fImage, int16_t(1));
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(f.shownWidth(), 22);
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(f.shownWidth(), 33);
+        QCOMPARE(f.w->sFileName, QString("c.tif"));
+        QCOMPARE(f.w->sFilePath, QDir(f.dir.path()).filePath("c.tif"));
+        QVERIFY(f.w->StatusBar1->panelText(4).startsWith("33"));
+    }
+
+    void shiftWalkShowsOnRelease() {
+        Fixture f;
+        f.list()->setListIndex(0);
+        QTest::keyPress(f.list(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyPress(f.list(), Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(f.list()->listIndex(), 2);
+        QCOMPARE(f.shownWidth(), 11);  // nothing loads while Shift is down
+        QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        QCOMPARE(f.shownWidth(), 33);
+        QCOMPARE(f.w->fListKey, int16_t(0));
+    }
+
+    void shiftDeleteFirstAndThird() {
+        Fixture f;
+        f.list()->setListIndex(0);
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(!QFile::exists(f.dir.filePath("a.jpg")));
+        QVERIFY(f.w->Img1->isEmpty());
+        QCOMPARE(f.list()->listCount(), 2);
+        QCOMPARE(f.list()->listIndex(), -1);
+        QCOMPARE(f.w->StatusBar1->panelText(3), QString("0"));
+        QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(f.w->Img1->isEmpty());
+
+        writeImage(f.dir.filePath("d.png"), 44, 10);  // listed? no: PNG is not in the start pattern
+        writeImage(f.dir.filePath("d.pcx"), 44, 10, 24, engine::kFmtPcx);
+        f.list()->refresh();
+        QCOMPARE(f.list()->listCount(), 3);  // b.bmp c.tif d.pcx
+        f.list()->setListIndex(2);
+        QCOMPARE(f.shownWidth(), 44);
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(!QFile::exists(f.dir.filePath("d.pcx")));
+        QCOMPARE(f.list()->listIndex(), 1);
+        QVERIFY(f.w->Img1->isEmpty());  // the entry before is selected but waits for the release
+        QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        QCOMPARE(f.shownWidth(), 33);
+        QVERIFY(f.ui->boxes.isEmpty());
+    }
+
+    // With nothing shown, Delete and Insert have no file to act on.
+    void fileKeysWithNothingShownDoNothing() {
+        Fixture f;
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 4);
+        QCOMPARE(QDir(f.dest.path()).entryList(QDir::Files).size(), 0);
+        QVERIFY(f.ui->boxes.isEmpty());
+    }
+
+    void shiftInsertCopies() {
+        Fixture f;
+        f.list()->setListIndex(1);
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QVERIFY(QFile::exists(f.dest.filePath("b.bmp")));
+        QVERIFY(f.ui->boxes.isEmpty());  // no file of that name: copied silently
+        // Now the target exists: preview and question, No by default keeps it.
+        QFile::remove(f.dest.filePath("b.bmp"));
+        writeImage(f.dest.filePath("b.bmp"), 5, 5, 24, engine::kFmtBmp);
+        const qint64 before = QFileInfo(f.dest.filePath("b.bmp")).size();
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QCOMPARE(f.ui->boxes[0].prompt, QString("同名のファイルがあります。コピーしますか？"));
+        QCOMPARE(f.ui->boxes[0].title, QString("ファイルコピー"));
+        QCOMPARE(f.ui->boxes[0].style, app::YesNo | app::Critical | app::DefaultButton2);
+        QCOMPARE(QFileInfo(f.dest.filePath("b.bmp")).size(), before);
+        QCOMPARE(f.w->fListKey, int16_t(0));
+        f.ui->answers << app::MsgYes;
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(QFileInfo(f.dest.filePath("b.bmp")).size(), QFileInfo(f.dir.filePath("b.bmp")).size());
+    }
+
+    void zoomAndViewKeys() {
+        Fixture f;
+        f.list()->setListIndex(2);
+        QCOMPARE(f.w->nZoom, int16_t(100));
+        QTest::keyClick(f.list(), Qt::Key_Insert);
+        QCOMPARE(f.w->nZoom, int16_t(110));
+        QCOMPARE(f.w->Img1->displayRect(), QRectF(0, 0, 36, 11));  // 33 × 1.1 = 36.3, 10 × 1.1 = 11
+        QTest::keyClick(f.list(), Qt::Key_Delete);
+        QTest::keyClick(f.list(), Qt::Key_Delete);
+        QCOMPARE(f.w->nZoom, int16_t(90));
+        QCOMPARE(f.w->Img4->bitmapWidth(), 33);  // each step took the undo snapshot
+        QTest::keyClick(f.list(), Qt::Key_Backslash);
+        QCOMPARE(f.w->Img1->viewMode(), 3);
+        QTest::keyClick(f.list(), Qt::Key_Apostrophe);
+        QCOMPARE(f.w->Img1->viewMode(), 0);
+    }
+
+    void driveKeys() {
+        QCOMPARE(FileBrowser::driveForKey(96), QString("J:"));
+        QCOMPARE(FileBrowser::driveForKey(99), QString("C:"));
+        QCOMPARE(FileBrowser::driveForKey(105), QString("I:"));
+        Fixture f;
+        QTemporaryDir a, b, c;
+        f.browser->drive()->setRoots({a.path(), b.path(), c.path()});
+        QTest::keyClick(f.list(), Qt::Key_3, Qt::KeypadModifier);
+        QCOMPARE(f.browser->dir()->path(), c.path());
+        QCOMPARE(f.list()->path(), c.path());
+        QCOMPARE(f.browser->drive()->drive(), QString("C:"));
+        // J: does not exist: nothing moves, nothing is said.
+        QTest::keyClick(f.list(), Qt::Key_0, Qt::KeypadModifier);
+        QCOMPARE(f.browser->dir()->path(), c.path());
+        QVERIFY(f.ui->boxes.isEmpty());
+    }
+
+    // Enter opens the highlighted directory and hands the keys to the file
+    // list; Space opens it and stays; with a modifier Dir1 ignores keys.
+    void directoryKeys() {
+        Fixture f;
+        QDir(f.dir.path()).mkdir("sub");
+        writeImage(f.dir.filePath("sub/in.bmp"), 7, 7, 24, engine::kFmtBmp);
+        f.browser->dir()->refresh();
+        files::DirList* d = f.browser->dir();
+        int sub = -1;
+        for (int i = 0; i < d->count(); ++i)
+            if (d->entryPath(i) == f.dir.filePath("sub")) sub = i;
+        QVERIFY(sub >= 0);
+        d->setCurrentRow(sub);
+        QTest::keyClick(d, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(d->path(), f.dir.path());
+        d->setCurrentRow(sub);
+        QTest::keyClick(d, Qt::Key_Return);
+        QCOMPARE(d->path(), f.dir.filePath("sub"));
+        QCOMPARE(f.list()->path(), f.dir.filePath("sub"));
+        QCOMPARE(f.list()->listCount(), 1);
+        // Back up with Space on the parent entry.
+        d->setCurrentRow(d->count() - 2);
+        QTest::keyClick(d, Qt::Key_Space);
+        QCOMPARE(d->path(), f.dir.path());
+    }
+
+    void driveNotReadySnapsBack() {
+        Fixture f;
+        QTemporaryDir a;
+        const QString gone = a.path() + "/gone";
+        f.browser->drive()->setRoots({f.dir.path(), gone});
+        f.browser->drive()->setCurrentIndex(0);
+        f.browser->dir()->setPath(f.dir.path());
+        f.browser->drive()->setCurrentIndex(1);  // a "drive" with no medium
+        QCOMPARE(f.browser->dir()->path(), f.dir.path());
+        QCOMPARE(f.browser->drive()->drive(), QString("A:"));
+    }
+
+    void escInTheListClearsThenAsks() {
+        Fixture f;
+        f.list()->setListIndex(0);
+        QTest::keyClick(f.list(), Qt::Key_Escape);
+        QVERIFY(f.w->Img1->isEmpty());
+        QVERIFY(f.ui->boxes.isEmpty());
+        QTest::keyClick(f.list(), Qt::Key_Escape);
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QCOMPARE(f.ui->boxes[0].prompt, QString("終了しますか。"));
+    }
+
+    // Open: the filter is built once; a failed load reports and keeps the image.
+    void openBuildsFilterOnceAndReportsErrors() {
+        Fixture f;
+        auto* open = f.w->subsystem<files::OpenCommands>();
+        QString pick = f.dir.filePath("c.tif");
+        engine::EngineDialog::setAnswerHook([&](QDialog& d, engine::EngineDialog::Kind) {
+            qobject_cast<engine::OpenDialog*>(&d)->selectFile(pick);
+            d.accept();
+            return d.result() == QDialog::Accepted;
+        });
+        f.w->action(MenuId::mnuFileOpen)->trigger();
+        QCOMPARE(f.shownWidth(), 33);
+        QCOMPARE(f.w->ImgDlg1->flags, 486);
+        QCOMPARE(f.w->ImgDlg1->title, QString("ﾌｧｲﾙを開く"));
+        const QString filter = open->filter();
+        QCOMPARE(filter.count('|'), 44);
+        QVERIFY(filter.startsWith("すべてのﾌｧｲﾙ|*.*|Windows & OS/2|*.bmp|"));
+        QVERIFY(filter.endsWith("Cursor|*.cur|"));
+        pick = f.dir.filePath("notes.txt");
+        f.w->action(MenuId::mnuFileOpen)->trigger();
+        QCOMPARE(open->filter(), filter);
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QCOMPARE(f.ui->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙの読み込み"));
+        QCOMPARE(f.ui->boxes[0].prompt,
+                 QString("ﾌｧｲﾙ '%1' でｴﾗｰが発生しました。 '20009', ﾌｧｲﾙﾌｫｰﾏｯﾄが無効です。.").arg(pick));
+        QCOMPARE(f.shownWidth(), 33);  // the old image stays
+        // Cancel changes nothing and says nothing.
+        engine::EngineDialog::setAnswerHook([](QDialog&, engine::EngineDialog::Kind) { return false; });
+        f.w->action(MenuId::mnuFileOpen)->trigger();
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QCOMPARE(f.shownWidth(), 33);
+    }
+
+    void openEightBitRepaintsOnceMoreAndPagesTurn() {
+        Fixture f;
+        writeImage(f.dir.filePath("pages.tif"), 9, 9, 8, engine::kFmtTiff, 3);
+        engine::EngineDialog::setAnswerHook([&](QDialog& d, engine::EngineDialog::Kind) {
+            qobject_cast<engine::OpenDialog*>(&d)->selectFile(f.dir.filePath("pages.tif"));
+            d.accept();
+            return true;
+        });
+        f.w->Img1->setCallLogEnabled(true);
+        f.w->action(MenuId::mnuFileOpen)->trigger();
+        const auto& log = f.w->Img1->callLog();
+        const auto load = std::find(log.begin(), log.end(), 310);
+        QVERIFY(load != log.end());
+        QVERIFY(std::find(load, log.end(), 285) != log.end());
+        QCOMPARE(f.w->Img1->bitmapListCount(), 3);
+        auto* open = f.w->subsystem<files::OpenCommands>();
+        open->LastPage_Click();
+        QCOMPARE(f.w->Img1->bitmapListIndex(), 2);
+        open->PrevPage_Click();
+        QCOMPARE(f.w->Img1->bitmapListIndex(), 1);
+        open->FirstPage_Click();
+        QCOMPARE(f.w->Img1->bitmapListIndex(), 0);
+        open->NextPage_Click();
+        QCOMPARE(f.w->Img1->bitmapListIndex(), 1);
+        // Close empties the view; then Esc asks to quit.
+        f.w->action(MenuId::mnuFileClose)->trigger();
+        QVERIFY(f.w->Img1->isEmpty());
+        QCOMPARE(f.w->fImage, int16_t(0));
+        QVERIFY(!f.w->action(MenuId::mnuView)->isEnabled());
+        f.w->ClearOrQuit();
+        QCOMPARE(f.ui->boxes.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestBrowser)
+#include "test_browser.moc"
