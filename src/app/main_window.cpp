@@ -33,7 +33,9 @@
 #include "engine/engine_error.h"
 #include "files/browser.h"
 #include "files/browser_widgets.h"
+#include "files/convert_command.h"
 #include "files/open_commands.h"
+#include "files/save_commands.h"
 #include "engine/image_control.h"
 #include "view/view_fit.h"
 
@@ -204,6 +206,8 @@ void Form1::createSubsystems() {
     // connect their menu items and control events with onTriggered()/onOpened().
     addSubsystem(std::make_unique<files::FileBrowser>(*this));
     addSubsystem(std::make_unique<files::OpenCommands>(*this));
+    addSubsystem(std::make_unique<files::SaveCommands>(*this));
+    addSubsystem(std::make_unique<files::ConvertCommand>(*this));
 }
 
 void Form1::addSubsystem(std::unique_ptr<Subsystem> s) { subsystems_.push_back(std::move(s)); }

@@ -163,6 +163,52 @@ private slots:
         QCOMPARE(dlg.quality, 0);
     }
 
+    // A start name of another type (a conversion's source) gets the chosen
+    // format's extension; JPEG's other extensions stay.
+    void startNameTakesTheFormatsExtension() {
+        QTemporaryDir dir;
+        EngineDialog dlg;
+        dlg.format = kFmtPng;
+        QString shownName;
+        EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
+            shownName = d.findChild<QLineEdit*>("FileName")->text();
+            return pressOk(d);
+        });
+        dlg.fileName = dir.filePath("in.gif");
+        dlg.showSave(nullptr);
+        QCOMPARE(shownName, QString("in.png"));
+        QCOMPARE(dlg.fileName, dir.filePath("in.png"));
+        dlg.format = kFmtJpeg;
+        dlg.fileName = dir.filePath("scan.jpe");
+        dlg.showSave(nullptr);
+        QCOMPARE(shownName, QString("scan.jpe"));
+    }
+
+    // Adding pages to a TIFF keeps it, so nothing is asked; a stamp save
+    // cannot add pages and replaces the file, so it asks.
+    void addingPagesIsNotAskedButAStampReplaceIs() {
+        QTemporaryDir dir;
+        QFile existing(dir.filePath("book.tif"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        EngineDialog dlg;
+        dlg.fileName = existing.fileName();
+        dlg.format = kFmtTiffLzw;
+        dlg.saveOption = 1;
+        int asked = 0;
+        bool stamp = false;
+        EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
+            d.findChild<QCheckBox*>("Stamp")->setChecked(stamp);
+            return pressOkWithAnswer(d, true, asked);
+        });
+        dlg.showSave(nullptr);
+        QCOMPARE(asked, 0);
+        stamp = true;
+        dlg.showSave(nullptr);
+        QCOMPARE(asked, 1);
+        QCOMPARE(dlg.saveOption, 1);
+    }
+
     void saveCancelRaises20150() {
         EngineDialog dlg;
         EngineDialog::setAnswerHook([](QDialog&, EngineDialog::Kind) { return false; });

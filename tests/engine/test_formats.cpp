@@ -29,7 +29,7 @@ int16_t load(const QString& path, Document& doc, int page = 0, int count = -1, i
     return loadFile(r, doc);
 }
 
-int16_t save(const Bitmap& b, const QString& path, int format, int bpp = 0, int quality = 0) {
+int16_t save(const Bitmap& b, const QString& path, int format, int bpp = 0, int quality = 0, int saveOption = 0) {
     Document d;
     d.frames.push_back(Frame{b});
     SaveRequest r;
@@ -37,6 +37,7 @@ int16_t save(const Bitmap& b, const QString& path, int format, int bpp = 0, int 
     r.format = format;
     r.bpp = bpp;
     r.quality = quality;
+    r.saveOption = saveOption;
     return saveFile(d, r);
 }
 
@@ -431,6 +432,70 @@ private slots:
         QCOMPARE(saveFile(doc, r), int16_t(kErrNoStamp));
     }
 
+    // Save option 1 adds the pages after those of an existing TIFF (its
+    // stamp stays a stamp); with no file yet it makes one; anything but a
+    // TIFF at the target is refused and left alone.
+    void saveOptionOneAddsPagesToTiff() {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath("fax.tif");
+        Document first;
+        first.frames.push_back(Frame{qova::test::madeImage(40, 30, 24, 1)});
+        first.frames.push_back(Frame{qova::test::madeImage(41, 30, 24, 2)});
+        SaveRequest r;
+        r.path = path.toStdString();
+        r.format = kFmtTiffLzw;
+        r.saveOption = 1;  // nothing there yet: a new file
+        r.stamp = true;
+        r.stampWidth = 16;
+        r.stampHeight = 12;
+        QCOMPARE(saveFile(first, r), int16_t(kOk));
+        Document more;
+        more.frames.push_back(Frame{qova::test::madeImage(50, 20, 1, 3)});
+        r.format = kFmtTiffG4;
+        r.stamp = false;
+        QCOMPARE(saveFile(more, r), int16_t(kOk));
+        Document back;
+        QCOMPARE(load(path, back), int16_t(kOk));
+        QCOMPARE(int(back.frames.size()), 3);
+        QVERIFY(qova::test::samePixels(back.frames[0].bitmap, first.frames[0].bitmap));
+        QVERIFY(qova::test::samePixels(back.frames[1].bitmap, first.frames[1].bitmap));
+        QCOMPARE(back.frames[2].bitmap.bpp(), 1);
+        QVERIFY(qova::test::samePixels(back.frames[2].bitmap, more.frames[0].bitmap));
+
+        // Option 0 replaces the file as before.
+        r.saveOption = 0;
+        QCOMPARE(saveFile(more, r), int16_t(kOk));
+        QCOMPARE(load(path, back), int16_t(kOk));
+        QCOMPARE(int(back.frames.size()), 1);
+
+        const QString png = tmp.filePath("not-a-tiff.tif");
+        QCOMPARE(save(qova::test::madeImage(8, 8, 24), png, kFmtPng), int16_t(kOk));
+        QFile f(png);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        r.path = png.toStdString();
+        r.saveOption = 1;
+        QCOMPARE(saveFile(more, r), int16_t(kErrBadFormat));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        f.close();
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // Saving through a symbolic link replaces the file it names, not the link.
+    void saveFollowsSymbolicLink() {
+        QTemporaryDir tmp;
+        const QString real = tmp.filePath("real.png");
+        QCOMPARE(save(qova::test::madeImage(8, 8, 24), real, kFmtPng), int16_t(kOk));
+        QVERIFY(QFile::link(real, tmp.filePath("link.png")));
+        QCOMPARE(save(qova::test::madeImage(9, 9, 24), tmp.filePath("link.png"), kFmtPng), int16_t(kOk));
+        QVERIFY(QFileInfo(tmp.filePath("link.png")).isSymLink());
+        Document back;
+        QCOMPARE(load(real, back), int16_t(kOk));
+        QCOMPARE(back.frames[0].bitmap.width(), 9);
+    }
+
     void saveRefusesBadSettings() {
         QTemporaryDir tmp;
         const Bitmap b = qova::test::madeImage(10, 10, 24);
@@ -450,8 +515,11 @@ private slots:
     void failedSaveKeepsOldFile() {
         QTemporaryDir tmp;
         signal(SIGXFSZ, SIG_IGN);
-        for (int format : {int(kFmtPng), int(kFmtJpeg), int(kFmtTiffLzw), int(kFmtBmp), int(kFmtGif), int(kFmtPcx)}) {
-            const QString path = tmp.filePath(QString("keep%1.img").arg(format));
+        // The last entry adds pages to a TIFF: the old pages are copied first.
+        const std::pair<int, int> cases[] = {{kFmtPng, 0}, {kFmtJpeg, 0}, {kFmtTiffLzw, 0}, {kFmtBmp, 0},
+                                             {kFmtGif, 0},  {kFmtPcx, 0},  {kFmtTiffLzw, 1}};
+        for (const auto& [format, option] : cases) {
+            const QString path = tmp.filePath(QString("keep%1_%2.img").arg(format).arg(option));
             QCOMPARE(save(qova::test::madeImage(8, 8, 24), path, format, format == kFmtGif ? 8 : 0), int16_t(kOk));
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadOnly));
@@ -462,14 +530,14 @@ private slots:
             rlimit small = old;
             small.rlim_cur = 4096;
             setrlimit(RLIMIT_FSIZE, &small);
-            const int16_t code = save(noise(400, 300), path, format, format == kFmtGif ? 8 : 0);
+            const int16_t code = save(noise(400, 300), path, format, format == kFmtGif ? 8 : 0, 0, option);
             setrlimit(RLIMIT_FSIZE, &old);
             QCOMPARE(code, int16_t(kErrWrite));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QCOMPARE(f.readAll(), before);
             f.close();
         }
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 6);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 7);
     }
 };
 

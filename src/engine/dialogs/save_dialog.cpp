@@ -113,7 +113,12 @@ SaveDialog::SaveDialog(const SaveChoice& start, QWidget* parent) : QDialog(paren
     const QFileInfo sp(start.path);
     if (!start.path.isEmpty() && (sp.isDir() || sp.absoluteDir().exists())) {
         pane_->setDirectory(sp.isDir() ? sp.absoluteFilePath() : sp.absolutePath());
-        if (!sp.isDir()) name_->setText(sp.fileName());
+        // A start name of another type (the source of a conversion) takes
+        // the format's extension, so OK never writes one type under another's name.
+        if (!sp.isDir()) {
+            name_->setText(sp.fileName());
+            followFormat();
+        }
     } else {
         pane_->setDirectory(QDir::currentPath());
     }
@@ -135,13 +140,19 @@ void SaveDialog::formatChanged() {
     const bool pages = QString(f->extension) == "tif";
     option_->setEnabled(pages);
     if (!pages) option_->setCurrentIndex(0);
+    followFormat();
+}
+
+void SaveDialog::followFormat() {
+    const FormatInfo* f = findFormat(format_->currentData().toInt());
+    if (!f) return;
     // Follow the format with the name's extension.
     QString n = name_->text();
     if (!n.isEmpty()) {
         const QFileInfo fi(n);
         const QString want = QString::fromUtf8(f->extension);
         if (fi.suffix().compare(want, Qt::CaseInsensitive) != 0 &&
-            !(want == "jpg" && (fi.suffix().compare("jpeg", Qt::CaseInsensitive) == 0)) &&
+            !(want == "jpg" && QStringList{"jpeg", "jpe", "jff", "jtf"}.contains(fi.suffix(), Qt::CaseInsensitive)) &&
             !(want == "tif" && (fi.suffix().compare("tiff", Qt::CaseInsensitive) == 0))) {
             name_->setText(fi.completeBaseName() + "." + want);
         }
@@ -173,7 +184,10 @@ void SaveDialog::accept() {
         name_->clear();
         return;
     }
-    if (fi.exists() && c.saveOption == 0 && confirmOverwrite && !confirmOverwrite(c.path)) return;
+    // Adding pages keeps the old file; a stamp save has no such option and
+    // replaces it, so it asks like a plain replace.
+    const bool replaces = c.saveOption == 0 || c.stamp;
+    if (fi.exists() && replaces && confirmOverwrite && !confirmOverwrite(c.path)) return;
     QDialog::accept();
 }
 

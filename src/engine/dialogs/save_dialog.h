@@ -39,6 +39,7 @@ public:
 private:
     void accept() override;
     void formatChanged();
+    void followFormat();
     FilePane* pane_;
     QLineEdit* name_;
     QComboBox* format_;

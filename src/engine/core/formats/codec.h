@@ -51,6 +51,10 @@ struct EncodeOptions {
     int format = 0;
     int quality = 0;       // engine quality factor (format_table.h)
     int saveOption = 0;
+    // Multi-page TIFF only: `path` already holds a copy of the old file with
+    // `existingPages` pages, and the new pages go after them.
+    bool append = false;
+    int existingPages = 0;
     bool stamp = false;    // store a thumbnail where the format has one
     int stampWidth = 0;
     int stampHeight = 0;

@@ -217,9 +217,22 @@ Bitmap toGrey8(const Bitmap& b, int16_t* code) {
     return grey;
 }
 
-bool multiPage(int format) {
-    return format == kFmtGif || format == kFmtTiff || format == kFmtTiffLzw || format == kFmtTiffPackBits ||
-           format == kFmtTiffG3 || format == kFmtTiffG4 || format == kFmtTiffJpeg || format == kFmtTiffDeflate;
+bool isTiffFormat(int format) {
+    return format == kFmtTiff || format == kFmtTiffLzw || format == kFmtTiffPackBits || format == kFmtTiffG3 ||
+           format == kFmtTiffG4 || format == kFmtTiffJpeg || format == kFmtTiffDeflate;
+}
+
+bool multiPage(int format) { return format == kFmtGif || isTiffFormat(format); }
+
+bool hasTiffHeader(const std::string& path) {
+    char head[4] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const size_t n = std::fread(head, 1, 4, f);
+    std::fclose(f);
+    const ByteSpan s{reinterpret_cast<const uint8_t*>(head), n};
+    return startsWith(s, "II*\0", 4) || startsWith(s, "MM\0*", 4) || startsWith(s, "II+\0", 4) ||
+           startsWith(s, "MM\0+", 4);
 }
 
 int16_t encodeAny(const std::vector<Frame>& frames, const AnimationInfo& anim, const std::string& path,
@@ -286,13 +299,29 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         f.bitmap = std::move(c);
     }
 
-    // Write beside the target and rename over it only when complete.
+    // Write beside the target and rename over it only when complete. A
+    // symbolic link is followed: the file it names is the one replaced.
     namespace fs = std::filesystem;
-    const fs::path target(req.path);
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    fs::path target(req.path);
     std::error_code ec;
+    if (fs::is_symlink(target, ec)) {
+        fs::path real = fs::canonical(target, ec);
+        if (!ec) target = std::move(real);
+    }
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(dir, ec)) return kErrWrite;
     if (fs::is_directory(target, ec)) return kErrBadFileName;
+    // Adding pages needs the old file to be a TIFF; with no old file the
+    // pages simply make a new one.
+    int existingPages = 0;
+    const bool append = req.saveOption == 1 && isTiffFormat(req.format) && fs::exists(target, ec);
+    if (append) {
+        LoadInfo old;
+        if (!hasTiffHeader(target.string())) return kErrBadFormat;
+        const int16_t c = probeFile(target.string(), old);
+        if (c != kOk) return c;
+        existingPages = old.pageCount;
+    }
     std::string tmpl = (dir / ("." + target.filename().string() + ".qova-XXXXXX")).string();
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
@@ -300,10 +329,19 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     if (fd < 0) return kErrWrite;
     close(fd);
     const std::string tmp(name.data());
+    if (append) {
+        fs::copy_file(target, tmp, fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            ::unlink(tmp.c_str());
+            return kErrWrite;
+        }
+    }
     EncodeOptions o;
     o.format = req.format;
     o.quality = req.quality;
     o.saveOption = req.saveOption;
+    o.append = append;
+    o.existingPages = existingPages;
     o.stamp = req.stamp;
     o.stampWidth = req.stampWidth;
     o.stampHeight = req.stampHeight;
@@ -320,12 +358,12 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         // Keep an existing file's permissions; a new file gets the usual ones.
         struct stat st {};
         mode_t mode = 0666;
-        if (::stat(req.path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+        if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
         else { const mode_t um = umask(0); umask(um); mode &= ~um; }
         chmod(tmp.c_str(), mode);
         const int fdw = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
         if (fdw >= 0) { if (fsync(fdw) != 0) code = kErrWrite; close(fdw); }
-        if (code == kOk && std::rename(tmp.c_str(), req.path.c_str()) != 0) code = kErrWrite;
+        if (code == kOk && std::rename(tmp.c_str(), target.c_str()) != 0) code = kErrWrite;
     }
     if (code != kOk) ::unlink(tmp.c_str());
     return code;

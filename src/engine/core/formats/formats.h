@@ -32,6 +32,8 @@ struct SaveRequest {
     int format = 0;
     int bpp = 0;            // 0 = the bitmap's own depth (if the format takes it)
     int quality = 0;
+    // 0 replaces the file; 1 adds the pages after those of an existing TIFF
+    // (TIFF formats only; elsewhere the file is replaced).
     int saveOption = 0;
     bool stamp = false;
     int stampWidth = 0;

@@ -302,6 +302,7 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 
 namespace {
 
+// `page` and `pages` count in the whole file (old pages included when appending).
 int16_t writeDirectory(TIFF* tif, const Bitmap& bmp, const EncodeOptions& opts, bool reduced, int page, int pages) {
     uint16_t compression = COMPRESSION_NONE;
     switch (opts.format) {
@@ -409,14 +410,16 @@ int16_t encodeTiff(const std::vector<Frame>& frames, const std::string& path, co
     TIFFOpenOptionsSetWarningHandlerExtR(o.get(), onWarning, &dummy);
     uint64_t total = 0;
     for (const auto& f : frames) total += f.bitmap.byteSize();
-    const char* mode = total > (3ull << 30) ? "w8" : "w";
+    // Appending keeps the old file's classic or big layout ("a" reads it).
+    const char* mode = opts.append ? "a" : total > (3ull << 30) ? "w8" : "w";
     std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenExt(path.c_str(), mode, o.get()));
     if (!tif) return kErrWrite;
-    const int pages = int(frames.size());
-    for (int p = 0; p < pages; ++p) {
-        const int16_t c = writeDirectory(tif.get(), frames[size_t(p)].bitmap, opts, false, p, pages);
+    const int first = opts.append ? std::max(0, opts.existingPages) : 0;
+    const int pages = first + int(frames.size());
+    for (int p = first; p < pages; ++p) {
+        const int16_t c = writeDirectory(tif.get(), frames[size_t(p - first)].bitmap, opts, false, p, pages);
         if (c != kOk) return c;
-        if (p == 0 && opts.stamp) {
+        if (p == first && opts.stamp) {
             if (opts.stampWidth <= 0 || opts.stampHeight <= 0) return kErrBadParam;
             Bitmap thumb = makeStamp(frames[0].bitmap, opts.stampWidth, opts.stampHeight, opts.stampBpp == 8 ? 8 : 24);
             if (thumb.isNull()) return kErrNoMemory;

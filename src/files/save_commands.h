@@ -1,0 +1,58 @@
+// Save (through the engine's save dialog), the save destination chosen in
+// Form2, and what both share with the format conversion: writing Img1 with
+// the answers of the save dialog.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <exception>
+
+#include "app/subsystem.h"
+
+namespace qova::app {
+class Form1;
+}
+namespace qova::engine {
+class EngineDialog;
+class ImageControl;
+}
+
+namespace qova::files {
+
+class Form2;
+
+// The save dialog's filter: every file.
+inline const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*");
+
+// Writes the image of `img` to `path` with the format, depth, quality and
+// either the stamp or the save option the dialog returned; a stamp save does
+// not read the save option. Returns the engine's code.
+int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg, const QString& path);
+
+// Number and description of a run-time error caught by a command.
+struct RunTimeError {
+    int number;
+    QString description;
+};
+RunTimeError runTimeError(const std::exception& e);
+
+class SaveCommands : public app::Subsystem {
+public:
+    explicit SaveCommands(app::Form1& form);
+    ~SaveCommands() override;
+
+    void mnuFileSave_Click();
+    void mnuFileSaveDir_Click();
+    // sDestDir := Form2's Text1 (Form2's OK calls it).
+    void MyPathChange();
+
+    // The destination dialog, made on first use and kept (hidden) for the run.
+    Form2* form2();
+
+private:
+    app::Form1& f_;
+    Form2* form2_ = nullptr;
+};
+
+}  // namespace qova::files
