@@ -318,13 +318,13 @@ int16_t ImageControl::saveFileWithStamp(const QString& path, int format, int bpp
 void ImageControl::setViewMode(int mode) {
     log(dispid::ViewMode);
     viewMode_ = mode;
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setSourceRect(double l, double t, double w, double h) {
     log(dispid::SetSourceRect);
     srcRect_ = QRectF(l, t, w, h);
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setSourceClipRect(double l, double t, double w, double h) {
@@ -337,13 +337,13 @@ void ImageControl::setDisplayRect(double l, double t, double w, double h) {
     dstRect_ = QRectF(l, t, w, h);
     // Rectangles of the program's own make the zoomed view.
     viewMode_ = ViewZoomed;
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setDisplayClipRect(double l, double t, double w, double h) {
     log(dispid::SetDisplayClipRect);
     dstClip_ = QRectF(l, t, w, h);
-    invalidateView();
+    invalidateView(false);
 }
 
 QSize ImageControl::screenSize() const {
@@ -435,13 +435,19 @@ int16_t ImageControl::resizeBitmap(double width, double height, int flags) {
 
 void ImageControl::bitmapChanged() { invalidateView(); }
 
-void ImageControl::invalidateView() {
+void ImageControl::invalidateView(bool pixelsChanged) {
+    // The reduced picture is made for one layout; it is remade at the next
+    // paint, once however many rectangles changed in between.
     d->reducedValid = false;
-    d->wrappedValid = false;
     d->reduced = QImage();
+    if (pixelsChanged) d->wrappedValid = false;
     updateScrollBars();
     viewport()->update();
-    if (d->pan) d->pan->pictureChanged();
+    if (d->pan) {
+        // A new zoom or mode only moves the pan window's frame.
+        if (pixelsChanged) d->pan->pictureChanged();
+        else d->pan->viewChanged();
+    }
 }
 
 PanWindow* ImageControl::panWindow() const {

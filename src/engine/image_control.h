@@ -181,7 +181,8 @@ private:
     void log(int id) const;
     void reportProgress(int percent);
     void updateScrollBars();
-    void invalidateView();
+    // `pixelsChanged` false: only the view mode or rectangles changed.
+    void invalidateView(bool pixelsChanged = true);
     // Points the four view rectangles at the whole shown bitmap.
     void resetRects();
     void requireImage() const;
