@@ -16,9 +16,10 @@
 
 namespace qova::processing {
 
-bool acceptsTypedCharacter(QChar c) { return (c >= u'0' && c <= u'9') || c == u'-' || c == QChar(8); }
-
 namespace {
+
+// The key filter: the digits, "-" and backspace reach the box.
+bool acceptsTypedCharacter(QChar c) { return (c >= u'0' && c <= u'9') || c == u'-' || c == QChar(8); }
 
 // Whether a key press types a character into the box (as opposed to moving
 // the caret, deleting forward or working the dialog's buttons).
@@ -73,7 +74,6 @@ GetValue::GetValue(QWidget* parent) : QDialog(parent) {
     Cancel->setAutoDefault(false);
     // A number field: no input method composing text past the key filter.
     GetValueBox->setAttribute(Qt::WA_InputMethodEnabled, false);
-    GetValueBox->setMaxLength(32);
     GetValueBox->setMinimumWidth(GetValueBox->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     GetValueBar->setMinimumWidth(260);
 

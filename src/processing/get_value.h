@@ -55,8 +55,4 @@ private:
     int16_t amount_ = 0;
 };
 
-// The key filter of GetValueBox: true when a typed character may reach the
-// box (the digits, "-" and backspace).
-bool acceptsTypedCharacter(QChar c);
-
 }  // namespace qova::processing
