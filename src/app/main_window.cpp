@@ -38,6 +38,7 @@
 #include "files/save_commands.h"
 #include "engine/image_control.h"
 #include "view/view_fit.h"
+#include "view/viewing.h"
 
 namespace qova::app {
 
@@ -129,7 +130,6 @@ void Form1::buildControls() {
     Img5 = new engine::ImageControl(client_);
     for (engine::ImageControl* c : {Img2, Img3, Img4, Img5}) c->hide();
     connect(Img1, &engine::ImageControl::progress, this, &Form1::Img1_Progress);
-    connect(Img1, &engine::ImageControl::keyDown, this, &Form1::Img1_KeyDown);
 
     // Database controls, hidden until a database is opened.
     DBGrid1 = new QTableView(client_);
@@ -208,6 +208,7 @@ void Form1::createSubsystems() {
     addSubsystem(std::make_unique<files::OpenCommands>(*this));
     addSubsystem(std::make_unique<files::SaveCommands>(*this));
     addSubsystem(std::make_unique<files::ConvertCommand>(*this));
+    addSubsystem(std::make_unique<view::Viewing>(*this));
 }
 
 void Form1::addSubsystem(std::unique_ptr<Subsystem> s) { subsystems_.push_back(std::move(s)); }
@@ -297,11 +298,20 @@ void Form1::ViewFit2() {
 
 void Form1::ApplyZoom() {
     const int bw = Img1->bitmapWidth(), bh = Img1->bitmapHeight();
-    const int16_t h = toInt16(double(roundHalfEven(double(bh) * nZoom / 100.0)));
-    const int16_t w = toInt16(double(roundHalfEven(double(bw) * nZoom / 100.0)));
-    view::SetDisplaySize(*Img1, w, h);
-    StatusBar1->setPanelText(4, numberText(w) + QStringLiteral(" Width"));
-    StatusBar1->setPanelText(5, numberText(h) + QStringLiteral(" Height"));
+    nZoom = view::boundedZoom(nZoom, bw, bh);
+    const view::DisplaySize s = view::zoomedSize(bw, bh, nZoom);
+    view::SetDisplaySize(*Img1, s.width, s.height);
+    StatusBar1->setPanelText(4, numberText(s.width) + QStringLiteral(" Width"));
+    StatusBar1->setPanelText(5, numberText(s.height) + QStringLiteral(" Height"));
+}
+
+bool Form1::ZoomStep(int delta) {
+    const int16_t zoom = view::boundedZoom(nZoom + delta, Img1->bitmapWidth(), Img1->bitmapHeight());
+    if (zoom == nZoom) return false;
+    SaveUndo();
+    nZoom = zoom;
+    ApplyZoom();
+    return true;
 }
 
 QString Form1::DecodeError(int16_t nError) { return app::DecodeError(nError); }
@@ -394,10 +404,6 @@ void Form1::Img1_Progress(int percent) {
     StatusBar1->setGaugePercent(percent);
     // Let the gauge (and whatever else is waiting) repaint mid-operation.
     QCoreApplication::processEvents();
-}
-
-void Form1::Img1_KeyDown(int keyCode, int) {
-    if (keyCode == 27) ClearOrQuit();
 }
 
 void Form1::Timer1_Timer() {

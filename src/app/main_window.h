@@ -114,8 +114,12 @@ public:
     void SaveUndo();
     void ViewFit2();
     // Shows the whole image at nZoom percent and puts the displayed size in
-    // panels 4 and 5.
+    // panels 4 and 5; nZoom is first kept within the bounds of view_fit.h.
     void ApplyZoom();
+    // The zoom keys and buttons: SaveUndo, nZoom stepped by `delta` within
+    // the bounds, ApplyZoom. Does nothing (no snapshot) and returns false
+    // when nZoom already sits at the bound in that direction.
+    bool ZoomStep(int delta);
 
     // --- event handlers ---
     void Form_Resize();
@@ -128,7 +132,6 @@ public:
     void mnuHelpAbout_Click();
     void Timer1_Timer();
     void Img1_Progress(int percent);
-    void Img1_KeyDown(int keyCode, int shift);
 
     UiServices& ui() const { return *ui_; }
 

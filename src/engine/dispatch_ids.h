@@ -80,6 +80,7 @@ inline constexpr Entry kControlTable[] = {
     {AnimationLoop, "animationLoop"},     {ImageSource, "imageSource"},
     {ViewMode, "viewMode"},               {Repaint, "repaint"},
     {SaveFile, "saveFile"},               {CopyToClipboard, "copyToClipboard"},
+    {Resize, "resizeBitmap"},
     {Load, "load"},                       {SetDisplayRect, "setDisplayRect"},
     {SetDisplayClipRect, "setDisplayClipRect"}, {SetSourceRect, "setSourceRect"},
     {SetSourceClipRect, "setSourceClipRect"},   {SaveFileWithStamp, "saveFileWithStamp"},

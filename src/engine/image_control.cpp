@@ -18,6 +18,7 @@
 #include "core/formats/formats.h"
 #include "core/formats/read_ahead.h"
 #include "core/handles.h"
+#include "core/ops/geometry.h"
 #include "core/pages.h"
 #include "dispatch_ids.h"
 #include "engine_error.h"
@@ -210,7 +211,9 @@ void ImageControl::setBitmapListIndex(int index) {
     log(dispid::BitmapListIndex);
     if (index < 0 || index >= int(d->doc.frames.size())) throw EngineError(kErrBadParam, "無効なﾊﾟﾗﾒｰﾀが渡されました。");
     if (index == d->index) return;
+    const QSize before(currentBitmap().width(), currentBitmap().height());
     d->index = index;
+    if (before != QSize(currentBitmap().width(), currentBitmap().height())) resetRects();
     invalidateView();
 }
 
@@ -326,13 +329,13 @@ int16_t ImageControl::saveFileWithStamp(const QString& path, int format, int bpp
 void ImageControl::setViewMode(int mode) {
     log(dispid::ViewMode);
     viewMode_ = mode;
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setSourceRect(double l, double t, double w, double h) {
     log(dispid::SetSourceRect);
     srcRect_ = QRectF(l, t, w, h);
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setSourceClipRect(double l, double t, double w, double h) {
@@ -345,13 +348,13 @@ void ImageControl::setDisplayRect(double l, double t, double w, double h) {
     dstRect_ = QRectF(l, t, w, h);
     // Rectangles of the program's own make the zoomed view.
     viewMode_ = ViewZoomed;
-    invalidateView();
+    invalidateView(false);
 }
 
 void ImageControl::setDisplayClipRect(double l, double t, double w, double h) {
     log(dispid::SetDisplayClipRect);
     dstClip_ = QRectF(l, t, w, h);
-    invalidateView();
+    invalidateView(false);
 }
 
 QSize ImageControl::screenSize() const {
@@ -402,7 +405,15 @@ Document& ImageControl::mutableDocument() { return d->doc; }
 void ImageControl::setDocument(Document doc) {
     d->doc = std::move(doc);
     d->index = 0;
+    // A new picture starts from its own rectangles; the previous picture's
+    // would stretch it to the old display size.
+    resetRects();
     invalidateView();
+}
+
+void ImageControl::resetRects() {
+    const Bitmap& b = currentBitmap();
+    srcRect_ = srcClip_ = dstRect_ = dstClip_ = QRectF(0, 0, b.width(), b.height());
 }
 
 const Bitmap& ImageControl::currentBitmap() const {
@@ -411,24 +422,43 @@ const Bitmap& ImageControl::currentBitmap() const {
 }
 
 void ImageControl::setCurrentBitmap(const Bitmap& b) {
+    const QSize before(currentBitmap().width(), currentBitmap().height());
     if (d->doc.frames.empty()) {
         d->doc.frames.push_back(Frame{b});
         d->index = 0;
     } else {
         d->doc.frames[size_t(d->index)].bitmap = b;
     }
+    // An edit that changes the size invalidates rectangles made for the old one.
+    if (before != QSize(b.width(), b.height())) resetRects();
     invalidateView();
+}
+
+int16_t ImageControl::resizeBitmap(double width, double height, int flags) {
+    log(dispid::Resize);
+    if (isEmpty()) return kErrBadHandle;
+    Bitmap b = currentBitmap();
+    const int16_t code = ops::resize(b, int(std::lround(width)), int(std::lround(height)), flags, nullptr,
+                                     [this](int p) { reportProgress(p); });
+    if (code == kOk) setCurrentBitmap(b);
+    return code;
 }
 
 void ImageControl::bitmapChanged() { invalidateView(); }
 
-void ImageControl::invalidateView() {
+void ImageControl::invalidateView(bool pixelsChanged) {
+    // The reduced picture is made for one layout; it is remade at the next
+    // paint, once however many rectangles changed in between.
     d->reducedValid = false;
-    d->wrappedValid = false;
     d->reduced = QImage();
+    if (pixelsChanged) d->wrappedValid = false;
     updateScrollBars();
     viewport()->update();
-    if (d->pan) d->pan->pictureChanged();
+    if (d->pan) {
+        // A new zoom or mode only moves the pan window's frame.
+        if (pixelsChanged) d->pan->pictureChanged();
+        else d->pan->viewChanged();
+    }
 }
 
 PanWindow* ImageControl::panWindow() const {
@@ -697,6 +727,7 @@ QVariant ImageControl::dispatch(int id, const QVariantList& a) {
         return saveFileWithStamp(arg(0).toString(), arg(1).toInt(), arg(2).toInt(), arg(3).toInt(), arg(4).toFloat(),
                                  arg(5).toFloat(), arg(6).toInt());
     case dispid::CopyToClipboard: copyToClipboard(arg(0).toInt()); return {};
+    case dispid::Resize: return resizeBitmap(arg(0).toDouble(), arg(1).toDouble(), arg(2).toInt());
     case dispid::Load: return load(arg(0).toString(), arg(1).toInt(), arg(2).toInt(), arg(3).toInt());
     case dispid::SetDisplayRect: setDisplayRect(arg(0).toDouble(), arg(1).toDouble(), arg(2).toDouble(), arg(3).toDouble()); return {};
     case dispid::SetDisplayClipRect: setDisplayClipRect(arg(0).toDouble(), arg(1).toDouble(), arg(2).toDouble(), arg(3).toDouble()); return {};

@@ -117,6 +117,12 @@ public:
     bool animationLoop() const;
     void setAnimationLoop(bool on);
 
+    // --- geometry (id 307) ---
+    // Resizes the shown bitmap to width × height (proportions not kept;
+    // named apart from QWidget::resize, which sizes the control);
+    // flags 0 takes the nearest pixel, 1 resamples. Returns the engine code.
+    int16_t resizeBitmap(double width, double height, int flags);
+
     // --- clipboard (id 308) ---
     void copyToClipboard(int flags);
 
@@ -175,7 +181,10 @@ private:
     void log(int id) const;
     void reportProgress(int percent);
     void updateScrollBars();
-    void invalidateView();
+    // `pixelsChanged` false: only the view mode or rectangles changed.
+    void invalidateView(bool pixelsChanged = true);
+    // Points the four view rectangles at the whole shown bitmap.
+    void resetRects();
     void requireImage() const;
     QSize screenSize() const;
     // (source rectangle in bitmap pixels, target rectangle in content pixels)

@@ -191,9 +191,7 @@ void FileBrowser::viewKey(int mode) {
 }
 
 void FileBrowser::zoomStep(int delta) {
-    f_.SaveUndo();
-    f_.nZoom = int16_t(f_.nZoom + delta);
-    f_.ApplyZoom();
+    f_.ZoomStep(delta);
     file_->setFocus();
 }
 

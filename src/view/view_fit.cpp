@@ -1,5 +1,7 @@
 #include "view_fit.h"
 
+#include <algorithm>
+
 #include "app/numbers.h"
 #include "engine/image_control.h"
 
@@ -23,6 +25,36 @@ std::optional<FitSize> fitByZoom(double controlW, double controlH, int bw, int b
         zoom = toInt16(double(int64_t(H) * 100) / bh);
     }
     return FitSize{toInt16(W), toInt16(H), zoom};
+}
+
+namespace {
+
+int displaySide(int side, int zoom) {
+    const int64_t v = roundHalfEven(double(int64_t(side) * zoom) / 100.0);
+    return int(std::clamp<int64_t>(v, 1, kMaxDisplaySide));
+}
+
+}  // namespace
+
+int16_t maxZoom(int bw, int bh) {
+    const int64_t m = std::max(bw, bh);
+    if (m <= 0) return INT16_MAX;
+    // The largest z with round(m × z / 100) ≤ 32767; start from the exact
+    // quotient and settle the rounding at the edge.
+    int64_t z = (int64_t(kMaxDisplaySide) * 100 + 50) / m;
+    while (z > kMinZoom && roundHalfEven(double(m * z) / 100.0) > kMaxDisplaySide) --z;
+    while (z < INT16_MAX && roundHalfEven(double(m * (z + 1)) / 100.0) <= kMaxDisplaySide) ++z;
+    return int16_t(std::clamp<int64_t>(z, kMinZoom, INT16_MAX));
+}
+
+int16_t boundedZoom(int zoom, int bw, int bh) { return int16_t(std::clamp(zoom, kMinZoom, int(maxZoom(bw, bh)))); }
+
+DisplaySize zoomedSize(int bw, int bh, int zoom) {
+    return DisplaySize{int16_t(displaySide(bw, zoom)), int16_t(displaySide(bh, zoom))};
+}
+
+PanPlacement panWindowPlacement(double screenWidthTwips) {
+    return PanPlacement{screenWidthTwips * 4 / 5, screenWidthTwips / 10};
 }
 
 void SetDisplaySize(engine::ImageControl& img, int16_t w, int16_t h) {

@@ -20,6 +20,33 @@ struct FitSize {
 // controlW × controlH pixels, keeping proportions; none for empty sizes.
 std::optional<FitSize> fitByZoom(double controlW, double controlH, int bw, int bh);
 
+// Zoom bounds. The zoom never goes below 1 % and never so high that a side
+// of the display would leave the 16-bit range (32767 pixels); the display is
+// at least one pixel on each side, so a tiny zoom of a small image still
+// shows something.
+constexpr int kMinZoom = 1;
+constexpr int kMaxDisplaySide = 32767;
+// Largest zoom keeping both sides of a bw × bh display within 32767 pixels.
+int16_t maxZoom(int bw, int bh);
+// `zoom` moved into [kMinZoom, maxZoom(bw, bh)].
+int16_t boundedZoom(int zoom, int bw, int bh);
+
+struct DisplaySize {
+    int16_t width;
+    int16_t height;
+};
+// The display size of a bw × bh bitmap at `zoom` percent: each side
+// round(side × zoom / 100), halves to even, kept within 1…32767.
+DisplaySize zoomedSize(int bw, int bh, int zoom);
+
+// Where the pan window goes, in twips, on a screen this many twips wide:
+// four fifths across, and a tenth of the width (not the height) down.
+struct PanPlacement {
+    double left;
+    double top;
+};
+PanPlacement panWindowPlacement(double screenWidthTwips);
+
 // Makes the engine paint the whole bitmap into (0, 0, w, h); no repaint.
 void SetDisplaySize(engine::ImageControl& img, int16_t w, int16_t h);
 

@@ -1,6 +1,9 @@
 // The engine control as the program uses it: loading, pages, handles,
 // the empty-control probe, view rectangles, progress and input events.
 #include <QSignalSpy>
+
+#include <cstring>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -187,6 +190,81 @@ private slots:
         QCOMPARE(QColor(shot.pixel(10, 10)), QColor(255, 0, 0));
         QCOMPARE(QColor(shot.pixel(90, 10)), QColor(0, 0, 255));
         QVERIFY(QColor(shot.pixel(150, 100)) != QColor(0, 0, 255));
+    }
+
+    // Reduced views average areas (a one-pixel checkerboard turns grey, where
+    // picking pixels would show black or white); enlarged views are sharp
+    // blocks of the source pixels.
+    void reducedViewsAverageEnlargedOnesStaySharp() {
+        ImageControl c;
+        c.resize(200, 200);
+        c.setFrameShape(QFrame::NoFrame);
+        c.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        c.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        c.show();
+        Bitmap board = Bitmap::create(400, 400, 8, true);
+        for (int y = 0; y < 400; ++y)
+            for (int x = 0; x < 400; ++x) board.mutableRow(y)[x] = (x + y) % 2 ? 255 : 0;
+        Document d;
+        d.frames.push_back(Frame{board});
+        c.setDocument(d);
+        for (int mode : {int(ImageControl::ViewFit), -1}) {
+            if (mode < 0) {
+                c.setDisplayRect(0, 0, 150, 150);   // zoomed down to 37.5 %
+                c.setDisplayClipRect(0, 0, 150, 150);
+            } else {
+                c.setViewMode(mode);
+            }
+            const QImage shot = c.viewport()->grab().toImage();
+            for (QPoint p : {QPoint(3, 3), QPoint(60, 101), QPoint(140, 140)})
+                // (at 37.5 % a pixel covers 2⅔ squares, so not exactly half)
+                QVERIFY2(qAbs(qGray(shot.pixel(p)) - 128) <= 12, qPrintable(QString::number(qGray(shot.pixel(p)))));
+        }
+        Bitmap four = Bitmap::create(2, 2, 24);
+        const uint8_t colours[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+        for (int i = 0; i < 4; ++i) std::memcpy(four.mutableRow(i / 2) + (i % 2) * 3, colours[i], 3);
+        Document e;
+        e.frames.push_back(Frame{four});
+        c.setDocument(e);
+        c.setDisplayRect(0, 0, 8, 8);   // 400 %
+        c.setDisplayClipRect(0, 0, 8, 8);
+        const QImage shot = c.viewport()->grab().toImage();
+        const QColor want[4] = {Qt::red, Qt::green, Qt::blue, Qt::white};
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) QCOMPARE(QColor(shot.pixel(x, y)), want[(y / 4) * 2 + x / 4]);
+    }
+
+    // The rectangles belong to one picture: a new picture, a page of another
+    // size or a resize starts from the whole new bitmap.
+    void rectanglesFollowTheBitmapSize() {
+        ImageControl c;
+        c.resize(300, 200);
+        Document d;
+        d.frames.push_back(Frame{qova::test::madeImage(600, 400, 24)});
+        c.setDocument(d);
+        c.setDisplayRect(0, 0, 300, 200);
+        c.setDisplayClipRect(0, 0, 300, 200);
+        Document small;
+        small.frames.push_back(Frame{qova::test::madeImage(64, 48, 24)});
+        small.frames.push_back(Frame{qova::test::madeImage(64, 48, 24, 2)});
+        small.frames.push_back(Frame{qova::test::madeImage(30, 20, 24, 3)});
+        c.setDocument(small);
+        QCOMPARE(c.displayRect(), QRectF(0, 0, 64, 48));
+        QCOMPARE(c.sourceRect(), QRectF(0, 0, 64, 48));
+        c.setDisplayRect(0, 0, 128, 96);
+        c.setBitmapListIndex(1);   // same size: the zoom stays
+        QCOMPARE(c.displayRect(), QRectF(0, 0, 128, 96));
+        c.setBitmapListIndex(2);
+        QCOMPARE(c.displayRect(), QRectF(0, 0, 30, 20));
+
+        c.setCallLogEnabled(true);
+        QCOMPARE(c.dispatch(dispid::Resize, {640, 480, 0}).toInt(), int(kOk));
+        QCOMPARE(c.callLog(), std::vector<int>{dispid::Resize});
+        QCOMPARE(c.bitmapWidth(), 640);
+        QCOMPARE(c.bitmapHeight(), 480);
+        QCOMPARE(c.displayRect(), QRectF(0, 0, 640, 480));
+        QCOMPARE(c.resizeBitmap(0, 10, 1), int16_t(kErrBadSize));
+        QCOMPARE(c.currentBitmap().width(), 640);
     }
 
     void mouseAndKeysInTwipsAndVirtualKeys() {
