@@ -52,8 +52,11 @@ void ConvertCommand::mnuFileConvert_Click() {
             loaded = true;
             code = saveAsChosen(*f_.Img1, dlg, dest);
             if (code != 0) title = QStringLiteral("ｴﾗｰ: ﾌｧｲﾙの保存");
-            // The converted picture is not kept on screen, saved or not.
+            // The converted picture is not kept on screen, saved or not; with
+            // the view empty the image commands go off, as after Close.
             f_.Img1->setBitmapHandle(0);
+            f_.fImage = 0;
+            f_.MenuItemsEnable(false);
             loaded = false;
         }
         f_.WaitCursorOff();
@@ -64,6 +67,8 @@ void ConvertCommand::mnuFileConvert_Click() {
         if (loaded) {
             try {
                 f_.Img1->setBitmapHandle(0);
+                f_.fImage = 0;
+                f_.MenuItemsEnable(false);
             } catch (const std::exception&) {
             }
         }

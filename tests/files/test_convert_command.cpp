@@ -54,6 +54,8 @@ private slots:
         QCOMPARE(code, int16_t(0));
         QVERIFY(samePixels(back.frames[0].bitmap, src.frames[0].bitmap));
         QVERIFY(form().Img1->isEmpty());
+        QCOMPARE(form().fImage, int16_t(0));
+        QVERIFY(!form().action(app::MenuId::mnuColor)->isEnabled());
         QCOMPARE(form().Img1->bitmapHandle(), 0u);
         QVERIFY(!QApplication::overrideCursor());
     }
