@@ -263,8 +263,7 @@ std::vector<uint8_t> exifWithThumbnail(const std::vector<uint8_t>& thumb) {
     std::vector<uint8_t> e;
     auto put16 = [&](unsigned v) { e.push_back(uint8_t(v)); e.push_back(uint8_t(v >> 8)); };
     auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) e.push_back(uint8_t(v >> (8 * i))); };
-    const char head[] = "Exif\0\0II*\0";
-    e.insert(e.end(), head, head + 10);
+    e = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', '*', 0};
     put32(8);            // IFD0 at 8
     put16(0);            // IFD0: no entries
     put32(14);           // IFD1 at 14

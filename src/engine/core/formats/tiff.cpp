@@ -133,7 +133,7 @@ int16_t readPage(TIFF* tif, MemFile& mem, const PageShape& s, Bitmap& out, const
         char emsg[1024] = "";
         if (!TIFFRGBAImageOK(tif, emsg)) return kErrSubtype;
         if (!TIFFReadRGBAImageOriented(tif, s.w, s.h, raster.data(), ORIENTATION_TOPLEFT, 0))
-            return mem.lastError != kOk ? mem.lastError : kErrCorrupt;
+            return mem.lastError != kOk ? mem.lastError : int16_t(kErrCorrupt);
         for (uint32_t y = 0; y < s.h; ++y) {
             uint8_t* d = bmp.mutableRow(int(y));
             const uint32_t* r = raster.data() + size_t(y) * s.w;
