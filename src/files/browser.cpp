@@ -135,10 +135,10 @@ void FileBrowser::File1_Click() {
 }
 
 void FileBrowser::readAheadNeighbours() {
-    // The next file first: walking down is the common direction.
+    // The next files first: walking down is the common direction.
     QStringList paths;
     const int i = file_->listIndex();
-    for (int j : {i + 1, i - 1, i + 2}) {
+    for (int j : {i + 1, i + 2, i - 1}) {
         const QString n = file_->entry(j);
         if (j >= 0 && !n.isEmpty() && acceptedExtension(n)) paths << app::joinPath(dir_->path(), n);
     }
