@@ -1,7 +1,9 @@
 // Tone, colour and histogram operations: results a user would see.
 #include <QtTest>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "engine/core/codes.h"
 #include "engine/core/ops/ops.h"
@@ -196,6 +198,38 @@ private slots:
         g.setIndex(1, 1, 200);
         ops::countColours(g, n);
         QCOMPARE(n, 2u);
+    }
+
+    // A bitmap whose pixels are shared with another copy is written into a
+    // new buffer instead of being copied first: the result must be the same
+    // as on a bitmap of its own, and the other copy must stay as it was.
+    void sharedPixelsGiveTheSameResultAsOwnPixels() {
+        const Region ellipse = Region::ellipse(RectI{5, 3, 25, 15});
+        const Region rect = Region::rectangle(RectI{4, 2, 20, 9});
+        using Op = std::function<int16_t(Bitmap&, const Region*)>;
+        const std::vector<std::pair<const char*, Op>> cases = {
+            {"invert", [](Bitmap& b, const Region* r) { return ops::invert(b, r); }},
+            {"saturation", [](Bitmap& b, const Region* r) { return ops::saturation(b, 60, r); }},
+            {"hue", [](Bitmap& b, const Region* r) { return ops::hue(b, 77, r); }},
+            {"detect", [](Bitmap& b, const Region* r) { return ops::intensityDetect(b, 60, 180, r); }},
+            {"fill", [](Bitmap& b, const Region* r) { return ops::fill(b, 0x2040F0, r); }},
+            {"average", [](Bitmap& b, const Region* r) { return ops::average(b, 1, r); }},
+            {"flip", [](Bitmap& b, const Region*) { return ops::flip(b); }},
+            {"reverse", [](Bitmap& b, const Region*) { return ops::reverse(b); }},
+        };
+        for (int bpp : {8, 16, 24, 32}) {
+            const Bitmap orig = picture(37, 23, bpp);
+            const Bitmap pristine = orig.clone();
+            for (const auto& [name, op] : cases)
+                for (const Region* r : {static_cast<const Region*>(nullptr), &ellipse, &rect}) {
+                    Bitmap own = orig.clone();
+                    QCOMPARE(op(own, r), int16_t(kOk));
+                    Bitmap shared = orig;
+                    QCOMPARE(op(shared, r), int16_t(kOk));
+                    QVERIFY2(samePixels(shared, own), name);
+                    QVERIFY2(samePixels(orig, pristine), name);
+                }
+        }
     }
 
     void progressRisesFromZeroToHundredOnTheCallersThread() {

@@ -51,8 +51,12 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     const RectI area = workArea(bmp, region);
     Progress pr(progress);
     if (area.isEmpty()) return kOk;
-    // The original stays readable in `in` while bmp gets its own pixels.
-    const Bitmap in = bmp;
+    // The original stays readable in `in` while bmp gets its own pixels:
+    // a fresh buffer when they were shared (every row is written below),
+    // else a copy.
+    Bitmap old;
+    const bool fresh = detachForRewrite(bmp, old);
+    const Bitmap in = fresh ? old : bmp;
     bmp.mutableBits();
     const cv::Mat inM = wrap(in);
     cv::Mat outM = wrap(bmp);
@@ -61,6 +65,16 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     const size_t colourBytes = bmp.bpp() == 32 ? 3 : px;  // alpha stays
     const bool masked = region && !region->isRectangle();
     const int cx0 = std::max(0, area.x - margin), cx1 = std::min(w, area.x + area.w + margin);
+    // With a fresh buffer, what lies outside the work area comes from `in`.
+    const size_t left = size_t(area.x) * px, right = size_t(area.x + area.w) * px;
+    auto copySides = [&](int y) {
+        std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), left);
+        std::memcpy(outM.ptr<uint8_t>(y) + right, inM.ptr<uint8_t>(y) + right, in.stride() - right);
+    };
+    if (fresh) {
+        for (int y = 0; y < area.y; ++y) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
+        for (int y = area.y + area.h; y < h; ++y) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
+    }
     parallelRows(area.y, area.y + area.h, pr, 0, 100, [&](int y0, int y1) {
         const int ry0 = std::max(0, y0 - margin), ry1 = std::min(h, y1 + margin);
         const cv::Mat src = inM(cv::Rect(cx0, ry0, cx1 - cx0, ry1 - ry0));
@@ -71,9 +85,11 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
             uint8_t* d = outM.ptr<uint8_t>(y) + size_t(area.x) * px;
             const uint8_t* m = masked ? region->maskRow(y) : nullptr;
             if (!m && colourBytes == px) {
+                if (fresh) copySides(y);
                 std::memcpy(d, s, size_t(area.w) * px);
                 continue;
             }
+            if (fresh) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
             const uint8_t* mm = m ? m + (area.x - region->bounds().x) : nullptr;
             for (int x = 0; x < area.w; ++x)
                 if (!mm || mm[x]) std::memcpy(d + x * px, s + x * px, colourBytes);

@@ -64,13 +64,66 @@ RectI workArea(const Bitmap& bmp, const Region* region) {
     return region ? region->bounds().intersected(all) : all;
 }
 
+namespace {
+
+// Copies the pixels of row y the region leaves alone, from src to dst.
+void keepOutside(const uint8_t* src, uint8_t* dst, size_t stride, int bpp, const RectI& area,
+                 const uint8_t* m, int maskX) {
+    const size_t left = size_t(area.x) * bpp, right = size_t(area.x + area.w) * bpp;
+    std::memcpy(dst, src, left);
+    std::memcpy(dst + right, src + right, stride - right);
+    if (!m) return;
+    for (int x = area.x; x < area.x + area.w; ++x)
+        if (!m[x - maskX]) std::memcpy(dst + size_t(x) * bpp, src + size_t(x) * bpp, size_t(bpp));
+}
+
+}  // namespace
+
+Bitmap blankLike(const Bitmap& bmp) {
+    Bitmap out = Bitmap::create(bmp.width(), bmp.height(), bmp.bpp(), bmp.isGrey());
+    if (!out.isNull()) out.setPalette(bmp.palette());
+    return out;
+}
+
+bool detachForRewrite(Bitmap& bmp, Bitmap& old) {
+    old = Bitmap();
+    if (!bmp.isShared()) return false;
+    Bitmap fresh = blankLike(bmp);
+    if (fresh.isNull()) return false;
+    old = std::move(bmp);
+    bmp = std::move(fresh);
+    return true;
+}
+
 void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int pctTo, const RowFn& fn) {
     const RectI area = workArea(bmp, region);
     if (area.isEmpty()) return;
     const int bpp = bytesPerPixel(bmp.bpp());
-    uint8_t* base = bmp.mutableBits();
     const size_t stride = bmp.stride();
     const bool masked = region && !region->isRectangle();
+    const int maskX = masked ? region->bounds().x : 0;
+    // Shared pixels: rather than copying them and rewriting the copy, the new
+    // rows are written straight into a fresh buffer from the old ones, which
+    // goes over the memory once instead of twice.
+    Bitmap old;
+    if (detachForRewrite(bmp, old)) {
+        const uint8_t* in = old.bits();
+        uint8_t* out = bmp.mutableBits();
+        parallelRows(0, bmp.height(), pr, pctFrom, pctTo, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                const uint8_t* s = in + stride * size_t(y);
+                uint8_t* d = out + stride * size_t(y);
+                if (y < area.y || y >= area.y + area.h) {
+                    std::memcpy(d, s, stride);
+                    continue;
+                }
+                fn(s, d, y, area.x, area.x + area.w);
+                keepOutside(s, d, stride, bpp, area, masked ? region->maskRow(y) : nullptr, maskX);
+            }
+        });
+        return;
+    }
+    uint8_t* base = bmp.mutableBits();
     parallelRows(area.y, area.y + area.h, pr, pctFrom, pctTo, [&](int y0, int y1) {
         std::vector<uint8_t> scratch;
         if (masked) scratch.resize(stride);
@@ -82,9 +135,8 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
                 continue;
             }
             fn(row, scratch.data(), y, area.x, area.x + area.w);
-            const int off = region->bounds().x;
             for (int x = area.x; x < area.x + area.w; ++x)
-                if (m[x - off]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
+                if (m[x - maskX]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
         }
     });
 }
@@ -92,6 +144,7 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
 Bitmap crop(const Bitmap& src, const RectI& r0) {
     const RectI r = r0.intersected(RectI{0, 0, src.width(), src.height()});
     if (r.isEmpty()) return Bitmap();
+    if (r.x == 0 && r.y == 0 && r.w == src.width() && r.h == src.height()) return src;  // shares the pixels
     Bitmap out = Bitmap::create(r.w, r.h, src.bpp(), src.isGrey());
     if (out.isNull()) return out;
     out.setPalette(src.palette());

@@ -39,8 +39,18 @@ void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, cons
 void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn);
 
 // A row operation: writes the new values of pixels [x0, x1) of row y into
-// dst (indexed like src, from pixel 0); src is the row as it is.
+// dst (indexed like src, from pixel 0); src is the row as it is. dst may be
+// src itself or another buffer: fn must write every byte of [x0, x1).
 using RowFn = std::function<void(const uint8_t* src, uint8_t* dst, int y, int x0, int x1)>;
+
+// An uninitialised bitmap of the same size, depth and palette.
+Bitmap blankLike(const Bitmap& bmp);
+
+// For an operation about to rewrite every pixel from the current ones: when
+// the pixels are shared, moves them to `old` and gives bmp a fresh
+// uninitialised buffer (returns true), so no copy is made only to be
+// overwritten. Otherwise leaves bmp alone, clears `old` and returns false.
+bool detachForRewrite(Bitmap& bmp, Bitmap& old);
 
 // Applies fn to every row the region allows (all rows without one), in
 // parallel; only pixels inside the region change. bpp must be 8 or more.
