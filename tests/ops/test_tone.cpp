@@ -232,6 +232,43 @@ private slots:
         }
     }
 
+    // Rows are worked 16 pixels at a time where the CPU allows: every pixel,
+    // whatever its place in the row, follows the per-pixel rule.
+    void colourRulesHoldForEveryPixelOfLongRows() {
+        Bitmap b = Bitmap::create(509, 67, 24);
+        uint32_t seed = 99;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width() * 3; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                b.mutableRow(y)[x] = uint8_t(seed >> 24);
+            }
+        auto lum = [](const uint8_t* p) { return (p[2] * 77 + p[1] * 150 + p[0] * 29 + 128) >> 8; };
+        for (int bpp : {24, 32}) {
+            const Bitmap src = b.convertTo(bpp);
+            const int n = bpp / 8;
+            for (int value : {-100, -70, 0, 45, 100}) {
+                Bitmap o = src;
+                QCOMPARE(ops::saturation(o, value), int16_t(kOk));
+                const int k = 256 + value * 256 / 100;
+                for (int y = 0; y < o.height(); ++y)
+                    for (int x = 0; x < o.width(); ++x) {
+                        const uint8_t* p = src.row(y) + x * n;
+                        const uint8_t* q = o.row(y) + x * n;
+                        const int l = lum(p);
+                        for (int c = 0; c < 3; ++c) QCOMPARE(int(q[c]), std::clamp(l + (((p[c] - l) * k) >> 8), 0, 255));
+                        if (n == 4) QCOMPARE(q[3], p[3]);
+                    }
+            }
+            Bitmap o = src;
+            QCOMPARE(ops::intensityDetect(o, 70, 150), int16_t(kOk));
+            for (int y = 0; y < o.height(); ++y)
+                for (int x = 0; x < o.width(); ++x) {
+                    const int l = lum(src.row(y) + x * n);
+                    QCOMPARE(int(o.row(y)[x * n + 1]), l >= 70 && l <= 150 ? 255 : 0);
+                }
+        }
+    }
+
     void progressRisesFromZeroToHundredOnTheCallersThread() {
         Bitmap b = picture(600, 800);
         QVector<int> seen;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 #include <vector>
+
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "../codes.h"
 #include "histogram.h"
@@ -100,10 +103,59 @@ int16_t runLut(Bitmap& bmp, const Region* region, const ProgressFn& progress, co
     return kOk;
 }
 
+#if CV_SIMD128
+using cv::v_uint8x16;
+using cv::v_uint16x8;
+
+// Luminance of 8 pixels in 16-bit lanes, exactly as luma() (the weighted sum
+// stays below 65536).
+inline v_uint16x8 lumaLanes(const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
+    const v_uint16x8 sum = cv::v_mul_wrap(r, cv::v_setall_u16(77)) + cv::v_mul_wrap(g, cv::v_setall_u16(150)) +
+                           cv::v_mul_wrap(b, cv::v_setall_u16(29)) + cv::v_setall_u16(128);
+    return sum >> 8;
+}
+#endif
+
+struct NoVector {
+#if CV_SIMD128
+    void operator()(v_uint8x16&, v_uint8x16&, v_uint8x16&) const {}
+#endif
+};
+
+// Pixels [x0, x1) of a 24 (CN 3) or 32-bit (CN 4) row: `vec` changes 16
+// pixels at a time as b, g, r lanes where the CPU has vectors, `f` the rest
+// (and must give the same values), or every pixel when vec is NoVector.
+// Alpha is kept.
+template <int CN, typename V, typename F>
+void colourRow(const uint8_t* s, uint8_t* d, int x0, int x1, const V& vec, const F& f) {
+    int x = x0;
+#if CV_SIMD128
+    if constexpr (!std::is_same_v<V, NoVector>) for (; x + 16 <= x1; x += 16) {
+        v_uint8x16 b, g, r, a;
+        if constexpr (CN == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+        else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+        vec(b, g, r);
+        if constexpr (CN == 3) cv::v_store_interleave(d + size_t(x) * 3, b, g, r);
+        else cv::v_store_interleave(d + size_t(x) * 4, b, g, r, a);
+    }
+#else
+    (void)vec;
+#endif
+    for (; x < x1; ++x) {
+        const uint8_t* p = s + size_t(x) * CN;
+        uint8_t* q = d + size_t(x) * CN;
+        int r = p[2], g = p[1], b = p[0];
+        f(r, g, b);
+        q[0] = uint8_t(b); q[1] = uint8_t(g); q[2] = uint8_t(r);
+        if constexpr (CN == 4) q[3] = p[3];
+    }
+}
+
 // A whole-pixel colour function: f(r, g, b) changes the three in place.
 // Grey images give their grey level as r = g = b and keep the resulting r.
-template <typename F>
-int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress, F f) {
+// `vec`, when given, does the same to 16 pixels of b, g, r lanes at once.
+template <typename F, typename V = NoVector>
+int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress, F f, V vec = V{}) {
     if (const int16_t c = prepare(bmp, region)) return c;
     Progress pr(progress);
     if (bmp.hasPalette()) {
@@ -128,12 +180,8 @@ int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     }
     const int n = bmp.bpp() / 8;
     forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
-        for (int x = x0 * n; x < x1 * n; x += n) {
-            int r = s[x + 2], g = s[x + 1], b = s[x];
-            f(r, g, b);
-            d[x] = uint8_t(b); d[x + 1] = uint8_t(g); d[x + 2] = uint8_t(r);
-            if (n == 4) d[x + 3] = s[x + 3];
-        }
+        if (n == 3) colourRow<3>(s, d, x0, x1, vec, f);
+        else colourRow<4>(s, d, x0, x1, vec, f);
     });
     return kOk;
 }
@@ -245,10 +293,23 @@ int16_t stretchIntensity(Bitmap& bmp, const Region* region, const ProgressFn& pr
 int16_t intensityDetect(Bitmap& bmp, int low, int high, const Region* region, const ProgressFn& progress) {
     if (bmp.isNull()) return kErrBadHandle;
     if (!inRange(low, kRangeDetectLow) || !inRange(high, kRangeDetectHigh) || low > high) return kErrBadParam;
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int l = luma(r, g, b);
         r = g = b = (l >= low && l <= high) ? 255 : 0;
-    });
+    };
+#if CV_SIMD128
+    auto vec = [lo = cv::v_setall_u16(uint16_t(low)), hi = cv::v_setall_u16(uint16_t(high))](
+                   v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        const v_uint16x8 l0 = lumaLanes(r0, g0, b0), l1 = lumaLanes(r1, g1, b1);
+        // Lanes of all ones pack to 255.
+        b = g = r = cv::v_pack((l0 >= lo) & (l0 <= hi), (l1 >= lo) & (l1 <= hi));
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& progress) {
@@ -286,12 +347,33 @@ int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressF
     // Scales each channel's distance from the pixel's luminance:
     // −100 gives grey, +100 doubles the colourfulness.
     const int k = 256 + value * 256 / 100;
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int l = luma(r, g, b);
         r = std::clamp(l + (((r - l) * k) >> 8), 0, 255);
         g = std::clamp(l + (((g - l) * k) >> 8), 0, 255);
         b = std::clamp(l + (((b - l) * k) >> 8), 0, 255);
-    });
+    };
+#if CV_SIMD128
+    auto vec = [kv = cv::v_setall_s16(int16_t(k))](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        const cv::v_int16x8 l0 = cv::v_reinterpret_as_s16(lumaLanes(r0, g0, b0));
+        const cv::v_int16x8 l1 = cv::v_reinterpret_as_s16(lumaLanes(r1, g1, b1));
+        // l + ((c − l) · k >> 8) in 32 bits, back to 16 (it fits), then
+        // clamped to 0..255 by the saturating pack.
+        auto channel = [&](const v_uint16x8& c, const cv::v_int16x8& l) {
+            cv::v_int32x4 p0, p1;
+            cv::v_mul_expand(cv::v_reinterpret_as_s16(c) - l, kv, p0, p1);
+            return l + cv::v_pack(p0 >> 8, p1 >> 8);
+        };
+        b = cv::v_pack_u(channel(b0, l0), channel(b1, l1));
+        g = cv::v_pack_u(channel(g0, l0), channel(g1, l1));
+        r = cv::v_pack_u(channel(r0, l0), channel(r1, l1));
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 }  // namespace qova::engine::ops
