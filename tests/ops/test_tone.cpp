@@ -259,6 +259,30 @@ private slots:
                         if (n == 4) QCOMPARE(q[3], p[3]);
                     }
             }
+            for (int degrees : {90, -137, 13}) {
+                Bitmap o = src;
+                QCOMPARE(ops::hue(o, degrees), int16_t(kOk));
+                const int shift = (((degrees % 360) + 360) % 360) * 6 * 256 / 360;
+                for (int y = 0; y < o.height(); ++y)
+                    for (int x = 0; x < o.width(); ++x) {
+                        const uint8_t* p = src.row(y) + x * n;
+                        int r = p[2], g = p[1], bl = p[0];
+                        const int mx = std::max({r, g, bl}), mn = std::min({r, g, bl}), c = mx - mn;
+                        if (c) {
+                            int h = mx == r ? ((g - bl) * 256) / c + (g < bl ? 1536 : 0)
+                                    : mx == g ? ((bl - r) * 256) / c + 512 : ((r - g) * 256) / c + 1024;
+                            h = (h + shift) % 1536;
+                            const int t = (c * (h & 255) + 128) / 256;
+                            const int v[6][3] = {{mx, mn + t, mn}, {mx - t, mx, mn}, {mn, mx, mn + t},
+                                                 {mn, mx - t, mx}, {mn + t, mn, mx}, {mx, mn, mx - t}};
+                            r = v[h >> 8][0]; g = v[h >> 8][1]; bl = v[h >> 8][2];
+                        }
+                        const uint8_t* q = o.row(y) + x * n;
+                        QCOMPARE(int(q[2]), r);
+                        QCOMPARE(int(q[1]), g);
+                        QCOMPARE(int(q[0]), bl);
+                    }
+            }
             Bitmap o = src;
             QCOMPARE(ops::intensityDetect(o, 70, 150), int16_t(kOk));
             for (int y = 0; y < o.height(); ++y)

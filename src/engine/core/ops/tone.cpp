@@ -319,7 +319,7 @@ int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& pr
     // colour circle scaled by the chroma, all in integers.
     const int shift = ((degrees % 360) + 360) % 360;
     const int shiftUnits = shift * 6 * 256 / 360;  // hue in 1/256 of a sixth
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int mx = std::max({r, g, b}), mn = std::min({r, g, b});
         const int c = mx - mn;
         if (c == 0) return;
@@ -338,7 +338,55 @@ int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& pr
         case 4: r = rise; g = mn; b = mx; break;
         default: r = mx; g = mn; b = fall; break;
         }
-    });
+    };
+#if CV_SIMD128
+    using cv::v_int16x8;
+    using cv::v_int32x4;
+    // The same in 16-bit lanes. The division goes through floats: a quotient
+    // of integers below 2^16 by a chroma of at most 255 is either exact or at
+    // least 1/255 away from the next integer, far beyond float rounding, so
+    // truncating it gives the integer quotient.
+    auto lanes = [=](v_uint16x8& R, v_uint16x8& G, v_uint16x8& B) __attribute__((always_inline)) {
+        const v_int16x8 r = cv::v_reinterpret_as_s16(R), g = cv::v_reinterpret_as_s16(G),
+                        b = cv::v_reinterpret_as_s16(B);
+        const v_int16x8 mx = cv::v_max(cv::v_max(r, g), b), mn = cv::v_min(cv::v_min(r, g), b);
+        const v_int16x8 c = mx - mn;
+        const v_int16x8 isR = mx == r, isG = (mx == g) & ~isR;
+        auto all = [](int v) { return cv::v_setall_s16(int16_t(v)); };
+        const v_int16x8 num = cv::v_select(isR, g - b, cv::v_select(isG, b - r, r - g));
+        const v_int16x8 off = cv::v_select(isR, (g < b) & all(6 * 256), cv::v_select(isG, all(2 * 256), all(4 * 256)));
+        v_int32x4 n0, n1, c0, c1;
+        cv::v_expand(num, n0, n1);
+        cv::v_expand(cv::v_max(c, all(1)), c0, c1);
+        const v_int32x4 q0 = cv::v_trunc(cv::v_cvt_f32(n0 << 8) / cv::v_cvt_f32(c0));
+        const v_int32x4 q1 = cv::v_trunc(cv::v_cvt_f32(n1 << 8) / cv::v_cvt_f32(c1));
+        v_int16x8 h = cv::v_pack(q0, q1) + off + all(shiftUnits);
+        h = cv::v_select(h >= all(6 * 256), h - all(6 * 256), h);
+        const v_int16x8 sector = h >> 8, frac = h & all(255);
+        const v_int16x8 t = cv::v_reinterpret_as_s16(
+            (cv::v_mul_wrap(cv::v_reinterpret_as_u16(c), cv::v_reinterpret_as_u16(frac)) + cv::v_setall_u16(128)) >> 8);
+        const v_int16x8 rise = mn + t, fall = mx - t;
+        const v_int16x8 s0 = sector == all(0), s1 = sector == all(1), s2 = sector == all(2), s3 = sector == all(3),
+                        s4 = sector == all(4);
+        v_int16x8 nr = cv::v_select(s1, fall, cv::v_select(s2 | s3, mn, cv::v_select(s4, rise, mx)));
+        v_int16x8 ng = cv::v_select(s0, rise, cv::v_select(s1 | s2, mx, cv::v_select(s3, fall, mn)));
+        v_int16x8 nb = cv::v_select(s0 | s1, mn, cv::v_select(s2, rise, cv::v_select(s3 | s4, mx, fall)));
+        const v_int16x8 grey = c == all(0);
+        R = cv::v_reinterpret_as_u16(cv::v_select(grey, r, nr));
+        G = cv::v_reinterpret_as_u16(cv::v_select(grey, g, ng));
+        B = cv::v_reinterpret_as_u16(cv::v_select(grey, b, nb));
+    };
+    auto vec = [lanes](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        lanes(r0, g0, b0);
+        lanes(r1, g1, b1);
+        b = cv::v_pack(b0, b1); g = cv::v_pack(g0, g1); r = cv::v_pack(r0, r1);
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
