@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 
 namespace qova::engine::ops {
 
@@ -256,6 +257,42 @@ Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
             out.setIndex(x, y, it->second);
         }
     return out;
+}
+
+void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out) {
+    int x = 0;
+#if CV_SIMD128
+    using cv::v_uint16x8;
+    const v_uint16x8 wr = cv::v_setall_u16(77), wg = cv::v_setall_u16(150), wb = cv::v_setall_u16(29),
+                     half = cv::v_setall_u16(128);
+    auto lanes = [&](const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
+        return (cv::v_mul_wrap(r, wr) + cv::v_mul_wrap(g, wg) + cv::v_mul_wrap(b, wb) + half) >> 8;
+    };
+    for (; x + 16 <= n; x += 16) {
+        cv::v_uint8x16 b, g, r, a;
+        if (cn == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+        else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        cv::v_store(out + x, cv::v_pack(lanes(r0, g0, b0), lanes(r1, g1, b1)));
+    }
+#endif
+    for (; x < n; ++x) {
+        const uint8_t* p = s + size_t(x) * cn;
+        out[x] = uint8_t(luma(p[2], p[1], p[0]));
+    }
+}
+
+void LevelCounts::add(const uint8_t* levels, int n) {
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        ++t[0][levels[x]]; ++t[1][levels[x + 1]]; ++t[2][levels[x + 2]]; ++t[3][levels[x + 3]];
+    }
+    for (; x < n; ++x) ++t[0][levels[x]];
+}
+
+void LevelCounts::addTo(uint64_t* hist) const {
+    for (int i = 0; i < 256; ++i) hist[i] += uint64_t(t[0][i]) + t[1][i] + t[2][i] + t[3][i];
 }
 
 }  // namespace qova::engine::ops

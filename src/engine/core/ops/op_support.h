@@ -93,4 +93,16 @@ inline uint32_t refFromRgb(Rgb c) { return uint32_t(c.r) | (uint32_t(c.g) << 8) 
 // Integer luminance (ITU-R BT.601 weights), 0..255.
 inline int luma(int r, int g, int b) { return (r * 77 + g * 150 + b * 29 + 128) >> 8; }
 
+// luma() of n pixels of a 24 (cn 3) or 32-bit (cn 4) row into out.
+void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out);
+
+// Counts of levels 0..255 kept in four tables used in turn, so that runs of
+// one level do not wait on the previous increment of the same counter.
+// Holds up to 2^34 levels.
+struct LevelCounts {
+    uint32_t t[4][256] = {};
+    void add(const uint8_t* levels, int n);
+    void addTo(uint64_t* hist) const;
+};
+
 }  // namespace qova::engine::ops

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
 #include <type_traits>
 #include <vector>
 
@@ -279,7 +280,45 @@ int16_t stretchIntensity(Bitmap& bmp, const Region* region, const ProgressFn& pr
     // One table for all channels from the darkest to the brightest channel
     // value, so colours keep their balance.
     int lo = 255, hi = 0;
-    for (int ch = 1; ch <= 3; ++ch) {
+    if ((bmp.bpp() == 24 || bmp.bpp() == 32) && (!region || region->isRectangle())) {
+        // A rectangle of colour pixels: one pass for the lowest and highest.
+        const RectI area = workArea(bmp, region);
+        const int cn = bmp.bpp() / 8;
+        std::mutex lock;
+        const ProgressFn quiet;
+        Progress none(quiet);
+        parallelRows(area.y, area.y + area.h, none, 0, 0, [&](int y0, int y1) {
+            uint8_t mn = 255, mx = 0;
+            for (int y = y0; y < y1; ++y) {
+                const uint8_t* s = bmp.row(y) + size_t(area.x) * cn;
+                int x = 0;
+#if CV_SIMD128
+                v_uint8x16 vmn = cv::v_setall_u8(255), vmx = cv::v_setall_u8(0);
+                for (; x + 16 <= area.w; x += 16) {
+                    v_uint8x16 b, g, r, a;
+                    if (cn == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+                    else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+                    vmn = cv::v_min(vmn, cv::v_min(b, cv::v_min(g, r)));
+                    vmx = cv::v_max(vmx, cv::v_max(b, cv::v_max(g, r)));
+                }
+                mn = std::min(mn, cv::v_reduce_min(vmn));
+                mx = std::max(mx, cv::v_reduce_max(vmx));
+#endif
+                for (; x < area.w; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        mn = std::min(mn, s[size_t(x) * cn + c]);
+                        mx = std::max(mx, s[size_t(x) * cn + c]);
+                    }
+            }
+            std::lock_guard<std::mutex> g(lock);
+            lo = std::min(lo, int(mn));
+            hi = std::max(hi, int(mx));
+        });
+        if (lo == 0 && hi == 255) {  // already spans every level: nothing changes
+            Progress pr(progress);
+            return kOk;
+        }
+    } else for (int ch = 1; ch <= 3; ++ch) {
         Histogram h{};
         histogram(bmp, ch, h, region);
         for (int i = 0; i < 256; ++i) if (h[size_t(i)]) { lo = std::min(lo, i); break; }
