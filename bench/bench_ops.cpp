@@ -113,7 +113,7 @@ Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
 }
 
 // A peer's time for one operation: its command's best time less its no-op
-// run's best time, and the spread of those no-op runs.
+// run's best time, and how far the no-op's second best run lay from its best.
 struct PeerTime {
     double seconds = -1;
     double noise = 0;
@@ -221,9 +221,9 @@ int main(int argc, char** argv) {
         if (!only.empty() && only != c.name) continue;
         const Result r = measure(pic, c.op);
         const auto it = peer.find(c.name);
-        // A peer difference below one memory pass, or below the spread of
-        // that tool's no-op runs, is noise, not a time: it is shown as such
-        // and left out of the ratio.
+        // A peer difference below one memory pass, or below the noise of
+        // that tool's no-op runs, is not a time: it is shown as noise and
+        // left out of the ratio.
         constexpr double kNoise = -2;
         auto peerTime = [&](const char* tool) {
             if (it == peer.end()) return -1.0;
@@ -258,8 +258,9 @@ int main(int argc, char** argv) {
     }
     std::printf("\n/floor: our time over the memory pass (! = a per-pixel operation above 2x).\n"
                 "ours/peer: our time over the fastest peer (decode and encode excluded).\n"
-                "noise: the peer's time less its no-op run was under one memory pass or under the\n"
-                "  spread of its no-op runs, so too small to tell; * = a ratio that leaves such a peer out.\n"
+                "noise: the peer's time less its no-op run was under one memory pass or under how far\n"
+                "  the no-op's second best run lay from its best, so too small to tell;\n"
+                "  * = a ratio that leaves such a peer out.\n"
                 "peak x: the operation's peak memory over the bitmap's size.\n");
     return 0;
 }

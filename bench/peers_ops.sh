@@ -5,8 +5,9 @@
 # uncompressed .miff, since it deletes an .mpc cache once read; ImageMagick
 # .mpc; libvips .v), and the time of a no-op run through the same format is
 # subtracted. Both the command and the no-op are the best of PEER_RUNS runs
-# (default 5); the spread of the no-op runs is printed as the noise of that
-# tool, so that a difference smaller than it is not taken for a time.
+# (default 5); how far the no-op's second best run lies from its best is
+# printed as the noise of that tool, so that a difference smaller than it is
+# not taken for a time. PEER_OPS, when set, names the only operations to time.
 # Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds noise"
 set -uo pipefail
 in=$1
@@ -33,10 +34,11 @@ times() {  # seconds of each of $runs runs of a command, one a line
 run() {  # best of the runs
   times "$@" | awk '$1 == "fail" { f = 1 } NR == 1 || $1 < m { m = $1 } END { if (f) print "fail"; else printf "%.4f\n", m }'
 }
-baseline() {  # best time and spread (slowest − best) of the no-op runs
-  times "$@" | awk '$1 == "fail" { f = 1 } NR == 1 || $1 < m { m = $1 } NR == 1 || $1 > x { x = $1 }
-                    END { if (f) print "fail 0"; else printf "%.4f %.4f\n", m, x - m }'
+baseline() {  # best time and second best − best of the no-op runs
+  times "$@" | sort -g | awk '$1 == "fail" { f = 1 } NR == 1 { m = $1; s = $1 } NR == 2 { s = $1 }
+                              END { if (f) print "fail 0"; else printf "%.4f %.4f\n", m, s - m }'
 }
+wanted() { [ -z "${PEER_OPS:-}" ] || [[ " $PEER_OPS " == *" $1 "* ]]; }
 
 if [ $have_gm = 1 ]; then read -r gm_noop gm_noise < <(baseline "$GM" convert "$dir/gm.miff" -compress None "$dir/gm_out.miff"); fi
 if [ $have_im = 1 ]; then read -r im_noop im_noise < <(baseline "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
@@ -47,9 +49,9 @@ emit() {  # op tool time noop noise
   if [ "$t" = fail ] || [ "$4" = fail ]; then return; fi
   awk -v op="$1" -v tool="$2" -v t="$t" -v n="$4" -v z="$5" 'BEGIN { printf "%s %s %.4f %.4f\n", op, tool, t - n, z }'
 }
-gm() { [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop" "$gm_noise"; }
-im() { [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop" "$im_noise"; }
-vips() { [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop" "$vips_noise"; }
+gm() { wanted "$1" && [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop" "$gm_noise"; }
+im() { wanted "$1" && [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop" "$im_noise"; }
+vips() { wanted "$1" && [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop" "$vips_noise"; }
 
 gm invert -negate; im invert -negate; vips invert invert
 gm brightness -modulate 140; im brightness -brightness-contrast 40x0; vips brightness linear 1 100
@@ -81,10 +83,10 @@ gm reverse -flop; im reverse -flop; vips reverse flip horizontal
 im fill -fill red -colorize 100
 gm colour_res8 -colors 256; im colour_res8 -dither FloydSteinberg -colors 256
 im halftone -ordered-dither h8x8a
-if [ $have_im = 1 ]; then
+if [ $have_im = 1 ] && wanted count_colours; then
   t=$(run "$IM" "$dir/im.mpc" -format %k info:); emit count_colours im "$t" 0 0
 fi
-if [ $have_gm = 1 ]; then
+if [ $have_gm = 1 ] && wanted count_colours; then
   t=$(run "$GM" identify -format %k "$dir/gm.miff"); emit count_colours gm "$t" 0 0
 fi
 rm -f "$dir"/gm_out.* "$dir"/im_out.* "$dir"/out.v

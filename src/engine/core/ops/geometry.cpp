@@ -148,17 +148,17 @@ int16_t flip(Bitmap& bmp, Region* region, const ProgressFn& progress) {
             for (int y = y0; y < y1; ++y) std::memcpy(out + stride * size_t(h - 1 - y), old.row(y), stride);
         });
     } else {
-    uint8_t* base = bmp.mutableBits();
-    parallelRows(0, h / 2, pr, 0, 100, [&](int y0, int y1) {
-        std::vector<uint8_t> tmp(stride);
-        for (int y = y0; y < y1; ++y) {
-            uint8_t* a = base + stride * size_t(y);
-            uint8_t* b = base + stride * size_t(h - 1 - y);
-            std::memcpy(tmp.data(), a, stride);
-            std::memcpy(a, b, stride);
-            std::memcpy(b, tmp.data(), stride);
-        }
-    });
+        uint8_t* base = bmp.mutableBits();
+        parallelRows(0, h / 2, pr, 0, 100, [&](int y0, int y1) {
+            std::vector<uint8_t> tmp(stride);
+            for (int y = y0; y < y1; ++y) {
+                uint8_t* a = base + stride * size_t(y);
+                uint8_t* b = base + stride * size_t(h - 1 - y);
+                std::memcpy(tmp.data(), a, stride);
+                std::memcpy(a, b, stride);
+                std::memcpy(b, tmp.data(), stride);
+            }
+        });
     }
     if (region && !region->isEmpty()) {
         const RectI r = region->bounds();
