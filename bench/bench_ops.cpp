@@ -112,16 +112,23 @@ Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
     return r;
 }
 
-std::map<std::string, std::map<std::string, double>> runPeers(const Bitmap& pic, const std::string& script) {
-    std::map<std::string, std::map<std::string, double>> out;
+// A peer's time for one operation: its command's best time less its no-op
+// run's best time, and how far the no-op's second best run lay from its best.
+struct PeerTime {
+    double seconds = -1;
+    double noise = 0;
+};
+
+std::map<std::string, std::map<std::string, PeerTime>> runPeers(const Bitmap& pic, const std::string& script) {
+    std::map<std::string, std::map<std::string, PeerTime>> out;
     const std::string dir = "/tmp/qova-bench-ops";
     std::system(("mkdir -p " + dir).c_str());
     if (!writePpm(pic, dir + "/in.ppm")) return out;
     FILE* p = popen(("bash '" + script + "' " + dir + "/in.ppm " + dir + " 2>/dev/null").c_str(), "r");
     if (!p) return out;
     char op[64], tool[16];
-    double t;
-    while (std::fscanf(p, "%63s %15s %lf", op, tool, &t) == 3) out[op][tool] = t;
+    double t, noise;
+    while (std::fscanf(p, "%63s %15s %lf %lf", op, tool, &t, &noise) == 4) out[op][tool] = PeerTime{t, noise};
     pclose(p);
     std::system(("rm -rf " + dir).c_str());
     return out;
@@ -145,7 +152,7 @@ int main(int argc, char** argv) {
     const Result floor = measure(pic, [](Bitmap& b) { b.mutableBits(); return int16_t(kOk); });
     std::printf("memory pass (copy of the bitmap): %.4f s\n", floor.seconds);
 
-    std::map<std::string, std::map<std::string, double>> peer;
+    std::map<std::string, std::map<std::string, PeerTime>> peer;
     if (peers) {
         std::string script = std::string(argv[0]);
         script = script.substr(0, script.find_last_of('/') + 1) + "peers_ops.sh";
@@ -154,6 +161,14 @@ int main(int argc, char** argv) {
     }
 
     const Region ellipse = Region::ellipse(RectI{w / 4, h / 4, w / 2, h / 2});
+    // Levels 40..215 only. Made by hand: running an operation here would
+    // start OpenCV's worker threads in this process, and the children that
+    // time each operation (forked from it) would then run on one core.
+    Bitmap narrow = pic.clone();
+    for (int y = 0; y < h; ++y) {
+        uint8_t* r = narrow.mutableRow(y);
+        for (size_t i = 0; i < size_t(w) * 3; ++i) r[i] = uint8_t(40 + r[i] * 175 / 255);
+    }
     struct Case {
         const char* name;
         bool perPixel;  // one pixel in, one out: held to twice the memory pass
@@ -170,6 +185,9 @@ int main(int argc, char** argv) {
         {"equalise", true, [](Bitmap& b) { return histogramEqualise(b); }},
         {"histo_contrast", true, [](Bitmap& b) { return histogramContrast(b, 50); }},
         {"stretch", true, [](Bitmap& b) { return stretchIntensity(b); }},
+        // The picture already spans every level, so stretch above only scans
+        // it; this one has levels to spread.
+        {"stretch_narrow", true, [&](Bitmap& b) { b = narrow; return stretchIntensity(b); }},
         {"greyscale", true, [](Bitmap& b) { return greyscale(b, 8); }},
         {"solarize", true, [](Bitmap& b) { return solarize(b, 128); }},
         {"posterize", true, [](Bitmap& b) { return posterize(b, 4); }},
@@ -203,31 +221,42 @@ int main(int argc, char** argv) {
         {"halftone", false, [](Bitmap& b) { return halftone(b, kHalftoneView, 0); }},
     };
 
-    std::printf("\n%-20s %9s %8s %9s %9s %9s %10s %8s\n", "operation", "ours s", "/floor", "gm s", "im s", "vips s",
+    std::printf("\n%-20s %9s %8s %9s %9s %9s %11s %8s\n", "operation", "ours s", "/floor", "gm s", "im s", "vips s",
                 "ours/peer", "peak ×");
     for (const Case& c : cases) {
         if (!only.empty() && only != c.name) continue;
         const Result r = measure(pic, c.op);
         const auto it = peer.find(c.name);
+        // A peer difference below one memory pass, or below the noise of
+        // that tool's no-op runs, is not a time: it is shown as noise and
+        // left out of the ratio.
+        constexpr double kNoise = -2;
         auto peerTime = [&](const char* tool) {
             if (it == peer.end()) return -1.0;
             const auto jt = it->second.find(tool);
-            return jt == it->second.end() ? -1.0 : jt->second;
+            if (jt == it->second.end()) return -1.0;
+            const PeerTime& t = jt->second;
+            return t.seconds < std::max(t.noise, floor.seconds) ? kNoise : t.seconds;
         };
         const double g = peerTime("gm"), m = peerTime("im"), v = peerTime("vips");
         double best = -1;
-        for (double t : {g, m, v}) if (t > 0 && (best < 0 || t < best)) best = t;
+        bool noisy = false;
+        for (double t : {g, m, v}) {
+            noisy |= t == kNoise;
+            if (t > 0 && (best < 0 || t < best)) best = t;
+        }
         auto cell = [](double t) {
             static char buf[4][16];
             static int k = 0;
             char* s = buf[k++ & 3];
-            if (t < 0) std::snprintf(s, 16, "%9s", "-");
+            if (t == kNoise) std::snprintf(s, 16, "%9s", "noise");
+            else if (t < 0) std::snprintf(s, 16, "%9s", "-");
             else std::snprintf(s, 16, "%9.4f", t);
             return s;
         };
         char ratio[16];
-        if (best > 0) std::snprintf(ratio, sizeof ratio, "%10.2f", r.seconds / best);
-        else std::snprintf(ratio, sizeof ratio, "%10s", "-");
+        if (best > 0) std::snprintf(ratio, sizeof ratio, "%10.2f%s", r.seconds / best, noisy ? "*" : " ");
+        else std::snprintf(ratio, sizeof ratio, "%11s", noisy ? "below noise" : "-");
         std::printf("%-20s %9.4f %7.1f%s %s %s %s %s %7.2f%s\n", c.name, r.seconds, r.seconds / floor.seconds,
                     c.perPixel && r.seconds > 2 * floor.seconds ? "!" : " ", cell(g), cell(m), cell(v), ratio,
                     r.peakRatio, r.code ? " (error)" : "");
@@ -235,6 +264,9 @@ int main(int argc, char** argv) {
     }
     std::printf("\n/floor: our time over the memory pass (! = a per-pixel operation above 2x).\n"
                 "ours/peer: our time over the fastest peer (decode and encode excluded).\n"
+                "noise: the peer's time less its no-op run was under one memory pass or under how far\n"
+                "  the no-op's second best run lay from its best, so too small to tell;\n"
+                "  * = a ratio that leaves such a peer out.\n"
                 "peak x: the operation's peak memory over the bitmap's size.\n");
     return 0;
 }

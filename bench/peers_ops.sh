@@ -3,9 +3,12 @@
 # operation of bench_ops on one input image. Decoding and encoding are left
 # out: every tool reads and writes a raw format of its own (GraphicsMagick
 # uncompressed .miff, since it deletes an .mpc cache once read; ImageMagick
-# .mpc; libvips .v), and
-# the time of a no-op run through the same format is subtracted.
-# Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds"
+# .mpc; libvips .v), and the time of a no-op run through the same format is
+# subtracted. Both the command and the no-op are the best of PEER_RUNS runs
+# (default 5); how far the no-op's second best run lies from its best is
+# printed as the noise of that tool, so that a difference smaller than it is
+# not taken for a time. PEER_OPS, when set, names the only operations to time.
+# Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds noise"
 set -uo pipefail
 in=$1
 dir=$2
@@ -19,32 +22,36 @@ have_gm=0; have_im=0; have_vips=0
 [ -x "$IM" ] && "$IM" "$in" "$dir/im.mpc" && have_im=1
 [ -x "$VIPS" ] && "$VIPS" copy "$in" "$dir/in.v" && have_vips=1
 
+runs=${PEER_RUNS:-5}
 now() { date +%s.%N; }
-run() {  # seconds of one command, best of two runs
-  local best=""
-  for _ in 1 2; do
-    local t0 t1 d
-    t0=$(now); "$@" >/dev/null 2>&1 || { echo "fail"; return; }; t1=$(now)
-    d=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')
-    if [ -z "$best" ] || awk -v d="$d" -v b="$best" 'BEGIN { exit !(d < b) }'; then best=$d; fi
+times() {  # seconds of each of $runs runs of a command, one a line
+  for ((i = 0; i < runs; ++i)); do
+    local t0 t1
+    t0=$(now); "$@" >/dev/null 2>&1 || { echo fail; return; }; t1=$(now)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
   done
-  echo "$best"
 }
+run() {  # best of the runs
+  times "$@" | awk '$1 == "fail" { f = 1 } NR == 1 || $1 < m { m = $1 } END { if (f) print "fail"; else printf "%.4f\n", m }'
+}
+baseline() {  # best time and second best − best of the no-op runs
+  times "$@" | sort -g | awk '$1 == "fail" { f = 1 } NR == 1 { m = $1; s = $1 } NR == 2 { s = $1 }
+                              END { if (f) print "fail 0"; else printf "%.4f %.4f\n", m, s - m }'
+}
+wanted() { [ -z "${PEER_OPS:-}" ] || [[ " $PEER_OPS " == *" $1 "* ]]; }
 
-if [ $have_gm = 1 ]; then gm_noop=$(run "$GM" convert "$dir/gm.miff" -compress None "$dir/gm_out.miff"); fi
-if [ $have_im = 1 ]; then im_noop=$(run "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
-if [ $have_vips = 1 ]; then vips_noop=$(run "$VIPS" copy "$dir/in.v" "$dir/out.v"); fi
+if [ $have_gm = 1 ]; then read -r gm_noop gm_noise < <(baseline "$GM" convert "$dir/gm.miff" -compress None "$dir/gm_out.miff"); fi
+if [ $have_im = 1 ]; then read -r im_noop im_noise < <(baseline "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
+if [ $have_vips = 1 ]; then read -r vips_noop vips_noise < <(baseline "$VIPS" copy "$dir/in.v" "$dir/out.v"); fi
 
-emit() {  # op tool time noop
+emit() {  # op tool time noop noise
   local t=$3
-  if [ "$t" = fail ]; then return; fi
-  local net
-  net=$(awk -v t="$t" -v n="$4" 'BEGIN { x = t - n; if (x < 0.001) x = 0.001; print x }')
-  printf '%s %s %.4f\n' "$1" "$2" "$net"
+  if [ "$t" = fail ] || [ "$4" = fail ]; then return; fi
+  awk -v op="$1" -v tool="$2" -v t="$t" -v n="$4" -v z="$5" 'BEGIN { printf "%s %s %.4f %.4f\n", op, tool, t - n, z }'
 }
-gm() { [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop"; }
-im() { [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop"; }
-vips() { [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop"; }
+gm() { wanted "$1" && [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop" "$gm_noise"; }
+im() { wanted "$1" && [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop" "$im_noise"; }
+vips() { wanted "$1" && [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop" "$vips_noise"; }
 
 gm invert -negate; im invert -negate; vips invert invert
 gm brightness -modulate 140; im brightness -brightness-contrast 40x0; vips brightness linear 1 100
@@ -76,10 +83,10 @@ gm reverse -flop; im reverse -flop; vips reverse flip horizontal
 im fill -fill red -colorize 100
 gm colour_res8 -colors 256; im colour_res8 -dither FloydSteinberg -colors 256
 im halftone -ordered-dither h8x8a
-if [ $have_im = 1 ]; then
-  t=$(run "$IM" "$dir/im.mpc" -format %k info:); emit count_colours im "$t" 0
+if [ $have_im = 1 ] && wanted count_colours; then
+  t=$(run "$IM" "$dir/im.mpc" -format %k info:); emit count_colours im "$t" 0 0
 fi
-if [ $have_gm = 1 ]; then
-  t=$(run "$GM" identify -format %k "$dir/gm.miff"); emit count_colours gm "$t" 0
+if [ $have_gm = 1 ] && wanted count_colours; then
+  t=$(run "$GM" identify -format %k "$dir/gm.miff"); emit count_colours gm "$t" 0 0
 fi
 rm -f "$dir"/gm_out.* "$dir"/im_out.* "$dir"/out.v

@@ -198,6 +198,32 @@ private slots:
         QCOMPARE(ops::combine(step, 0, 0, 10, 10, detail, 0, 0, 1), int16_t(kErrBadParam));
     }
 
+    // Noise on long colour rows (worked many pixels at a time): one offset
+    // per pixel for all three channels, within the amount, spread over the
+    // whole range rather than stuck at one value.
+    void noiseOfColourRowsIsOneSpreadOffsetPerPixel() {
+        for (int amount : {10, 100}) {
+            Bitmap b = Bitmap::createFilled(203, 17, 24, false, 128);
+            QCOMPARE(ops::addNoise(b, amount, 0), int16_t(kOk));
+            const int span = amount * 255 / 100;
+            int lo = 255, hi = 0;
+            double sum = 0;
+            for (int y = 0; y < b.height(); ++y)
+                for (int x = 0; x < b.width(); ++x) {
+                    const Rgb c = b.pixel(x, y);
+                    QCOMPARE(c.g, c.r);
+                    QCOMPARE(c.b, c.r);
+                    QVERIFY(std::abs(c.r - 128) <= span);
+                    lo = std::min(lo, int(c.r));
+                    hi = std::max(hi, int(c.r));
+                    sum += c.r;
+                }
+            QVERIFY(lo <= 128 - std::min(span, 127) * 3 / 4);
+            QVERIFY(hi >= 128 + std::min(span, 127) * 3 / 4);
+            QVERIFY(std::abs(sum / (b.width() * b.height()) - 128) < span / 8.0 + 1);
+        }
+    }
+
     void effectsGiveTheirKnownResults() {
         // Mosaic: every tile one colour, the tile's average.
         Bitmap m = Bitmap::create(4, 2, 8, true);

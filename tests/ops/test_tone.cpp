@@ -1,7 +1,9 @@
 // Tone, colour and histogram operations: results a user would see.
 #include <QtTest>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "engine/core/codes.h"
 #include "engine/core/ops/ops.h"
@@ -196,6 +198,99 @@ private slots:
         g.setIndex(1, 1, 200);
         ops::countColours(g, n);
         QCOMPARE(n, 2u);
+    }
+
+    // A bitmap whose pixels are shared with another copy is written into a
+    // new buffer instead of being copied first: the result must be the same
+    // as on a bitmap of its own, and the other copy must stay as it was.
+    void sharedPixelsGiveTheSameResultAsOwnPixels() {
+        const Region ellipse = Region::ellipse(RectI{5, 3, 25, 15});
+        const Region rect = Region::rectangle(RectI{4, 2, 20, 9});
+        using Op = std::function<int16_t(Bitmap&, const Region*)>;
+        const std::vector<std::pair<const char*, Op>> cases = {
+            {"invert", [](Bitmap& b, const Region* r) { return ops::invert(b, r); }},
+            {"saturation", [](Bitmap& b, const Region* r) { return ops::saturation(b, 60, r); }},
+            {"hue", [](Bitmap& b, const Region* r) { return ops::hue(b, 77, r); }},
+            {"detect", [](Bitmap& b, const Region* r) { return ops::intensityDetect(b, 60, 180, r); }},
+            {"fill", [](Bitmap& b, const Region* r) { return ops::fill(b, 0x2040F0, r); }},
+            {"average", [](Bitmap& b, const Region* r) { return ops::average(b, 1, r); }},
+            {"flip", [](Bitmap& b, const Region*) { return ops::flip(b); }},
+            {"reverse", [](Bitmap& b, const Region*) { return ops::reverse(b); }},
+        };
+        for (int bpp : {8, 16, 24, 32}) {
+            const Bitmap orig = picture(37, 23, bpp);
+            const Bitmap pristine = orig.clone();
+            for (const auto& [name, op] : cases)
+                for (const Region* r : {static_cast<const Region*>(nullptr), &ellipse, &rect}) {
+                    Bitmap own = orig.clone();
+                    QCOMPARE(op(own, r), int16_t(kOk));
+                    Bitmap shared = orig;
+                    QCOMPARE(op(shared, r), int16_t(kOk));
+                    QVERIFY2(samePixels(shared, own), name);
+                    QVERIFY2(samePixels(orig, pristine), name);
+                }
+        }
+    }
+
+    // Rows are worked 16 pixels at a time where the CPU allows: every pixel,
+    // whatever its place in the row, follows the per-pixel rule.
+    void colourRulesHoldForEveryPixelOfLongRows() {
+        Bitmap b = Bitmap::create(509, 67, 24);
+        uint32_t seed = 99;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width() * 3; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                b.mutableRow(y)[x] = uint8_t(seed >> 24);
+            }
+        auto lum = [](const uint8_t* p) { return (p[2] * 77 + p[1] * 150 + p[0] * 29 + 128) >> 8; };
+        for (int bpp : {24, 32}) {
+            const Bitmap src = b.convertTo(bpp);
+            const int n = bpp / 8;
+            for (int value : {-100, -70, 0, 45, 100}) {
+                Bitmap o = src;
+                QCOMPARE(ops::saturation(o, value), int16_t(kOk));
+                const int k = 256 + value * 256 / 100;
+                for (int y = 0; y < o.height(); ++y)
+                    for (int x = 0; x < o.width(); ++x) {
+                        const uint8_t* p = src.row(y) + x * n;
+                        const uint8_t* q = o.row(y) + x * n;
+                        const int l = lum(p);
+                        for (int c = 0; c < 3; ++c) QCOMPARE(int(q[c]), std::clamp(l + (((p[c] - l) * k) >> 8), 0, 255));
+                        if (n == 4) QCOMPARE(q[3], p[3]);
+                    }
+            }
+            for (int degrees : {90, -137, 13}) {
+                Bitmap o = src;
+                QCOMPARE(ops::hue(o, degrees), int16_t(kOk));
+                const int shift = (((degrees % 360) + 360) % 360) * 6 * 256 / 360;
+                for (int y = 0; y < o.height(); ++y)
+                    for (int x = 0; x < o.width(); ++x) {
+                        const uint8_t* p = src.row(y) + x * n;
+                        int r = p[2], g = p[1], bl = p[0];
+                        const int mx = std::max({r, g, bl}), mn = std::min({r, g, bl}), c = mx - mn;
+                        if (c) {
+                            int h = mx == r ? ((g - bl) * 256) / c + (g < bl ? 1536 : 0)
+                                    : mx == g ? ((bl - r) * 256) / c + 512 : ((r - g) * 256) / c + 1024;
+                            h = (h + shift) % 1536;
+                            const int t = (c * (h & 255) + 128) / 256;
+                            const int v[6][3] = {{mx, mn + t, mn}, {mx - t, mx, mn}, {mn, mx, mn + t},
+                                                 {mn, mx - t, mx}, {mn + t, mn, mx}, {mx, mn, mx - t}};
+                            r = v[h >> 8][0]; g = v[h >> 8][1]; bl = v[h >> 8][2];
+                        }
+                        const uint8_t* q = o.row(y) + x * n;
+                        QCOMPARE(int(q[2]), r);
+                        QCOMPARE(int(q[1]), g);
+                        QCOMPARE(int(q[0]), bl);
+                    }
+            }
+            Bitmap o = src;
+            QCOMPARE(ops::intensityDetect(o, 70, 150), int16_t(kOk));
+            for (int y = 0; y < o.height(); ++y)
+                for (int x = 0; x < o.width(); ++x) {
+                    const int l = lum(src.row(y) + x * n);
+                    QCOMPARE(int(o.row(y)[x * n + 1]), l >= 70 && l <= 150 ? 255 : 0);
+                }
+        }
     }
 
     void progressRisesFromZeroToHundredOnTheCallersThread() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "../codes.h"
 #include "op_support.h"
@@ -91,15 +92,16 @@ int16_t fill(Bitmap& bmp, uint32_t colour, const Region* region, const ProgressF
     if (bmp.hasPalette()) value[0] = uint8_t(std::find(bmp.palette().begin(), bmp.palette().end(), c) - bmp.palette().begin());
     else if (bmp.bpp() <= 16) value[0] = uint8_t(luma(c.r, c.g, c.b));
     const int px = bmp.bpp() / 8;
+    // One row of the colour, copied into each row as a block.
+    std::vector<uint8_t> pattern(size_t(bmp.width()) * px);
+    if (px == 2) {
+        const uint16_t v = uint16_t(value[0] * 257);
+        for (size_t i = 0; i < pattern.size(); i += 2) std::memcpy(&pattern[i], &v, 2);
+    } else {
+        for (size_t i = 0; i < pattern.size(); i += size_t(px)) std::memcpy(&pattern[i], value, size_t(px));
+    }
     forRows(bmp, region, pr, 0, 100, [&](const uint8_t*, uint8_t* d, int, int x0, int x1) {
-        if (px == 2) {
-            auto* d16 = reinterpret_cast<uint16_t*>(d);
-            std::fill(d16 + x0, d16 + x1, uint16_t(value[0] * 257));
-        } else if (px == 1) {
-            std::memset(d + x0, value[0], size_t(x1 - x0));
-        } else {
-            for (int x = x0; x < x1; ++x) std::memcpy(d + size_t(x) * px, value, size_t(px));
-        }
+        std::memcpy(d + size_t(x0) * px, pattern.data() + size_t(x0) * px, size_t(x1 - x0) * px);
     });
     return kOk;
 }

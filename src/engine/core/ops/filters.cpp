@@ -8,6 +8,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "../codes.h"
 #include "op_support.h"
@@ -51,8 +52,12 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     const RectI area = workArea(bmp, region);
     Progress pr(progress);
     if (area.isEmpty()) return kOk;
-    // The original stays readable in `in` while bmp gets its own pixels.
-    const Bitmap in = bmp;
+    // The original stays readable in `in` while bmp gets its own pixels:
+    // a fresh buffer when they were shared (every row is written below),
+    // else a copy.
+    Bitmap old;
+    const bool fresh = detachForRewrite(bmp, old);
+    const Bitmap in = fresh ? old : bmp;
     bmp.mutableBits();
     const cv::Mat inM = wrap(in);
     cv::Mat outM = wrap(bmp);
@@ -61,6 +66,16 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     const size_t colourBytes = bmp.bpp() == 32 ? 3 : px;  // alpha stays
     const bool masked = region && !region->isRectangle();
     const int cx0 = std::max(0, area.x - margin), cx1 = std::min(w, area.x + area.w + margin);
+    // With a fresh buffer, what lies outside the work area comes from `in`.
+    const size_t left = size_t(area.x) * px, right = size_t(area.x + area.w) * px;
+    auto copySides = [&](int y) {
+        std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), left);
+        std::memcpy(outM.ptr<uint8_t>(y) + right, inM.ptr<uint8_t>(y) + right, in.stride() - right);
+    };
+    if (fresh) {
+        for (int y = 0; y < area.y; ++y) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
+        for (int y = area.y + area.h; y < h; ++y) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
+    }
     parallelRows(area.y, area.y + area.h, pr, 0, 100, [&](int y0, int y1) {
         const int ry0 = std::max(0, y0 - margin), ry1 = std::min(h, y1 + margin);
         const cv::Mat src = inM(cv::Rect(cx0, ry0, cx1 - cx0, ry1 - ry0));
@@ -71,9 +86,11 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
             uint8_t* d = outM.ptr<uint8_t>(y) + size_t(area.x) * px;
             const uint8_t* m = masked ? region->maskRow(y) : nullptr;
             if (!m && colourBytes == px) {
+                if (fresh) copySides(y);
                 std::memcpy(d, s, size_t(area.w) * px);
                 continue;
             }
+            if (fresh) std::memcpy(outM.ptr<uint8_t>(y), inM.ptr<uint8_t>(y), in.stride());
             const uint8_t* mm = m ? m + (area.x - region->bounds().x) : nullptr;
             for (int x = 0; x < area.w; ++x)
                 if (!mm || mm[x]) std::memcpy(d + x * px, s + x * px, colourBytes);
@@ -149,6 +166,53 @@ bool filterKernel(int n, cv::Mat& k, Response& resp) {
 inline uint32_t mix(uint32_t x) {
     x ^= x >> 16; x *= 0x7feb352dU; x ^= x >> 15; x *= 0x846ca68bU; x ^= x >> 16;
     return x;
+}
+
+// Noise offsets in −span..span of pixels [x0, x1) of row y:
+// mix(seed ^ mix(x·K1 ^ y·K2)) mod (2·span + 1), less span.
+void noiseOffsets(uint32_t seed, int span, int y, int x0, int x1, int16_t* out) {
+    if (span == 0) {
+        std::fill(out, out + (x1 - x0), int16_t(0));
+        return;
+    }
+    const uint32_t n = uint32_t(2 * span + 1);
+    const uint32_t rowKey = uint32_t(y) * 0xC2B2AE35U;
+    int x = x0;
+#if CV_SIMD128
+    // Four at a time. The remainder goes through floats: r = hi·65536 + lo,
+    // so r mod n = ((hi mod n)·(65536 mod n) + lo) mod n, where every
+    // quotient is of integers below 2^24 and so exact once truncated.
+    using cv::v_float32x4;
+    using cv::v_uint32x4;
+    auto vmix = [](v_uint32x4 v) {
+        v = v ^ (v >> 16);
+        v = v * cv::v_setall_u32(0x7feb352dU);
+        v = v ^ (v >> 15);
+        v = v * cv::v_setall_u32(0x846ca68bU);
+        return v ^ (v >> 16);
+    };
+    const v_float32x4 nf = cv::v_setall_f32(float(n)), wrap = cv::v_setall_f32(float(65536 % n));
+    auto mod = [&](const v_float32x4& a) { return a - cv::v_cvt_f32(cv::v_trunc(a / nf)) * nf; };
+    const v_uint32x4 step = cv::v_setall_u32(4), k1 = cv::v_setall_u32(0x85EBCA6BU),
+                     key = cv::v_setall_u32(rowKey), sd = cv::v_setall_u32(seed), low16 = cv::v_setall_u32(0xFFFF);
+    const cv::v_int32x4 sp = cv::v_setall_s32(span);
+    v_uint32x4 xs(uint32_t(x), uint32_t(x + 1), uint32_t(x + 2), uint32_t(x + 3));
+    for (; x + 8 <= x1; x += 8) {
+        cv::v_int32x4 res[2];
+        for (int half = 0; half < 2; ++half, xs = xs + step) {
+            const v_uint32x4 r = vmix(sd ^ vmix((xs * k1) ^ key));
+            const v_float32x4 hi = cv::v_cvt_f32(cv::v_reinterpret_as_s32(r >> 16));
+            const v_float32x4 lo = cv::v_cvt_f32(cv::v_reinterpret_as_s32(r & low16));
+            res[half] = cv::v_trunc(mod(mod(hi) * wrap + lo)) - sp;
+        }
+        cv::v_store(out + (x - x0), cv::v_pack(res[0], res[1]));
+    }
+#endif
+    const uint64_t inv = ~uint64_t(0) / n + 1;  // r % n as a multiplication
+    for (; x < x1; ++x) {
+        const uint32_t r = mix(seed ^ mix(uint32_t(x) * 0x85EBCA6BU ^ rowKey));
+        out[x - x0] = int16_t(int((unsigned __int128)(inv * r) * n >> 64) - span);
+    }
 }
 
 }  // namespace
@@ -345,20 +409,34 @@ int16_t addNoise(Bitmap& bmp, int amount, int channel, const Region* region, con
     const uint32_t seed = mix(++calls * 0x9E3779B9U);
     Progress pr(progress);
     const int span = amount * 255 / 100;  // offsets in −span..span
-    auto offset = [=](int x, int y) {
-        if (span == 0) return 0;
-        const uint32_t r = mix(seed ^ mix(uint32_t(x) * 0x85EBCA6BU ^ uint32_t(y) * 0xC2B2AE35U));
-        return int(r % uint32_t(2 * span + 1)) - span;
-    };
     const int px = bmp.bpp() / 8;
     // Byte of the one channel that changes (B, G, R order), or −1 for all.
     const int only = channel == 1 ? 2 : channel == 2 ? 1 : channel == 3 ? 0 : -1;
     const bool wide = bmp.bpp() == 16;
     forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int y, int x0, int x1) {
-        for (int x = x0; x < x1; ++x) {
-            const int o = offset(x, y);
+        thread_local std::vector<int16_t> offsets;
+        offsets.resize(size_t(x1 - x0));
+        noiseOffsets(seed, span, y, x0, x1, offsets.data());
+        const int16_t* o = offsets.data() - x0;  // indexed by x
+        int x = x0;
+#if CV_SIMD128
+        if (px == 3 && only < 0) {  // the common case, 16 pixels at a time
+            for (; x + 16 <= x1; x += 16) {
+                cv::v_uint8x16 b, g, r;
+                cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+                const cv::v_int16x8 o0 = cv::v_load(o + x), o1 = cv::v_load(o + x + 8);
+                auto add = [&](const cv::v_uint8x16& c) {
+                    cv::v_uint16x8 c0, c1;
+                    cv::v_expand(c, c0, c1);
+                    return cv::v_pack_u(cv::v_reinterpret_as_s16(c0) + o0, cv::v_reinterpret_as_s16(c1) + o1);
+                };
+                cv::v_store_interleave(d + size_t(x) * 3, add(b), add(g), add(r));
+            }
+        }
+#endif
+        for (; x < x1; ++x) {
             if (wide) {
-                const int v = reinterpret_cast<const uint16_t*>(s)[x] + o * 257;
+                const int v = reinterpret_cast<const uint16_t*>(s)[x] + o[x] * 257;
                 reinterpret_cast<uint16_t*>(d)[x] = uint16_t(std::clamp(v, 0, 65535));
                 continue;
             }
@@ -366,7 +444,7 @@ int16_t addNoise(Bitmap& bmp, int amount, int channel, const Region* region, con
             uint8_t* q = d + size_t(x) * px;
             for (int c = 0; c < px; ++c) {
                 const bool change = c < 3 && (px == 1 || only < 0 || c == only);
-                q[c] = change ? uint8_t(std::clamp(p[c] + o, 0, 255)) : p[c];
+                q[c] = change ? uint8_t(std::clamp(p[c] + o[x], 0, 255)) : p[c];
             }
         }
     });

@@ -140,17 +140,26 @@ int16_t flip(Bitmap& bmp, Region* region, const ProgressFn& progress) {
     Progress pr(progress);
     const int h = bmp.height();
     const size_t stride = bmp.stride();
-    uint8_t* base = bmp.mutableBits();
-    parallelRows(0, h / 2, pr, 0, 100, [&](int y0, int y1) {
-        std::vector<uint8_t> tmp(stride);
-        for (int y = y0; y < y1; ++y) {
-            uint8_t* a = base + stride * size_t(y);
-            uint8_t* b = base + stride * size_t(h - 1 - y);
-            std::memcpy(tmp.data(), a, stride);
-            std::memcpy(a, b, stride);
-            std::memcpy(b, tmp.data(), stride);
-        }
-    });
+    Bitmap old;
+    if (detachForRewrite(bmp, old)) {
+        // Each row goes once from the shared pixels to its new place.
+        uint8_t* out = bmp.mutableBits();
+        parallelRows(0, h, pr, 0, 100, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) std::memcpy(out + stride * size_t(h - 1 - y), old.row(y), stride);
+        });
+    } else {
+        uint8_t* base = bmp.mutableBits();
+        parallelRows(0, h / 2, pr, 0, 100, [&](int y0, int y1) {
+            std::vector<uint8_t> tmp(stride);
+            for (int y = y0; y < y1; ++y) {
+                uint8_t* a = base + stride * size_t(y);
+                uint8_t* b = base + stride * size_t(h - 1 - y);
+                std::memcpy(tmp.data(), a, stride);
+                std::memcpy(a, b, stride);
+                std::memcpy(b, tmp.data(), stride);
+            }
+        });
+    }
     if (region && !region->isEmpty()) {
         const RectI r = region->bounds();
         Bitmap m = region->normalised().toMaskBitmap(r.w, r.h);
@@ -188,19 +197,19 @@ int16_t reverse(Bitmap& bmp, Region* region, const ProgressFn& progress) {
             }
         });
     } else {
-        const int px = bmp.bpp() / 8;
-        uint8_t* base = bmp.mutableBits();
-        const size_t stride = bmp.stride();
+        // Shared pixels are read in place and mirrored into a fresh buffer;
+        // pixels of our own are mirrored where they are.
+        Bitmap old;
+        const bool fresh = detachForRewrite(bmp, old);
+        bmp.mutableBits();
+        const cv::Mat in = wrap(fresh ? old : bmp);
+        cv::Mat out = wrap(bmp);
+        const size_t used = size_t(w) * size_t(bmp.bpp() / 8), stride = bmp.stride();
         parallelRows(0, bmp.height(), pr, 0, 100, [&](int y0, int y1) {
-            uint8_t t[4];
-            for (int y = y0; y < y1; ++y) {
-                uint8_t* r = base + stride * size_t(y);
-                for (int a = 0, b = w - 1; a < b; ++a, --b) {
-                    std::memcpy(t, r + a * px, size_t(px));
-                    std::memcpy(r + a * px, r + b * px, size_t(px));
-                    std::memcpy(r + b * px, t, size_t(px));
-                }
-            }
+            cv::Mat band = out.rowRange(y0, y1);
+            cv::flip(in.rowRange(y0, y1), band, 1);
+            if (fresh && stride > used)  // row padding
+                for (int y = y0; y < y1; ++y) std::memcpy(out.ptr(y) + used, in.ptr(y) + used, stride - used);
         });
     }
     if (region && !region->isEmpty()) {

@@ -1,5 +1,6 @@
 #include "histogram.h"
 
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -31,10 +32,26 @@ int16_t histogram(const Bitmap& bmp, int channel, Histogram& out, const Region* 
     std::mutex lock;
     parallelRows(area.y, area.y + area.h, pr, 0, 100, [&](int y0, int y1) {
         Histogram local{};
+        const int cn = bmp.bpp() / 8;
+        std::vector<uint8_t> levels;
+        LevelCounts counts;
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = bmp.row(y);
             const uint8_t* m = masked ? region->maskRow(y) : nullptr;
             const int mo = masked ? region->bounds().x : 0;
+            if (!m && (cn == 3 || cn == 4 || (cn == 1 && bmp.isGrey()))) {
+                // Whole rows: the levels of the row first, then one counting loop.
+                const uint8_t* row = s + size_t(area.x) * cn;
+                if (cn == 1) {
+                    counts.add(row, area.w);
+                    continue;
+                }
+                levels.resize(size_t(area.w));
+                if (channel == kHistLuma) lumaRow(row, cn, area.w, levels.data());
+                else for (int x = 0; x < area.w; ++x) levels[size_t(x)] = row[size_t(x) * cn + chanOff];
+                counts.add(levels.data(), area.w);
+                continue;
+            }
             for (int x = area.x; x < area.x + area.w; ++x) {
                 if (m && !m[x - mo]) continue;
                 int v;
@@ -52,6 +69,7 @@ int16_t histogram(const Bitmap& bmp, int channel, Histogram& out, const Region* 
                 ++local[size_t(v)];
             }
         }
+        counts.addTo(local.data());
         std::lock_guard<std::mutex> g(lock);
         for (int i = 0; i < 256; ++i) out[size_t(i)] += local[size_t(i)];
     });
@@ -98,11 +116,26 @@ int16_t countColours(const Bitmap& bmp, uint32_t& count, const ProgressFn& progr
         pr.done();
         return kOk;
     }
-    // 24/32 bits: one bit per possible colour (2 MiB), filled in parallel
-    // with atomic ORs so both cores share one table.
-    std::vector<uint64_t> bits((1u << 24) / 64, 0);
+    // 24/32 bits: one bit per possible colour (2 MiB). Each worker marks
+    // its own table with plain stores (shared tables need atomic writes,
+    // which cost more than the marking itself); the tables are merged once.
+    constexpr size_t kWords = (1u << 24) / 64;
+    std::deque<std::vector<uint64_t>> tables;  // stays in place as it grows
+    std::vector<std::vector<uint64_t>*> idle;
+    std::mutex lock;
     const int n = bmp.bpp() / 8;
-    parallelRows(0, bmp.height(), pr, 0, 95, [&](int y0, int y1) {
+    parallelRows(0, bmp.height(), pr, 0, 90, [&](int y0, int y1) {
+        std::vector<uint64_t>* table;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            if (idle.empty()) {
+                tables.emplace_back(kWords, 0);
+                idle.push_back(&tables.back());
+            }
+            table = idle.back();
+            idle.pop_back();
+        }
+        uint64_t* bits = table->data();
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = bmp.row(y);
             uint32_t prev = 0xFFFFFFFF;
@@ -110,12 +143,16 @@ int16_t countColours(const Bitmap& bmp, uint32_t& count, const ProgressFn& progr
                 const uint32_t c = uint32_t(s[0]) | (uint32_t(s[1]) << 8) | (uint32_t(s[2]) << 16);
                 if (c == prev) continue;  // runs of one colour are common in photos and drawings
                 prev = c;
-                const uint64_t bit = uint64_t(1) << (c & 63);
-                uint64_t& word = bits[c >> 6];
-                if (!(__atomic_load_n(&word, __ATOMIC_RELAXED) & bit)) __atomic_fetch_or(&word, bit, __ATOMIC_RELAXED);
+                bits[c >> 6] |= uint64_t(1) << (c & 63);
             }
         }
+        std::lock_guard<std::mutex> g(lock);
+        idle.push_back(table);
     });
+    std::vector<uint64_t> bits(kWords, 0);
+    for (const std::vector<uint64_t>& t : tables)
+        for (size_t i = 0; i < kWords; ++i) bits[i] |= t[i];
+    pr.to(95);
     uint64_t total = 0;
     for (uint64_t word : bits) total += uint64_t(__builtin_popcountll(word));
     count = uint32_t(total);

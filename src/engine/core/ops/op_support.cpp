@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 
 namespace qova::engine::ops {
 
@@ -64,13 +65,66 @@ RectI workArea(const Bitmap& bmp, const Region* region) {
     return region ? region->bounds().intersected(all) : all;
 }
 
+namespace {
+
+// Copies the pixels of row y the region leaves alone, from src to dst.
+void keepOutside(const uint8_t* src, uint8_t* dst, size_t stride, int bpp, const RectI& area,
+                 const uint8_t* m, int maskX) {
+    const size_t left = size_t(area.x) * bpp, right = size_t(area.x + area.w) * bpp;
+    std::memcpy(dst, src, left);
+    std::memcpy(dst + right, src + right, stride - right);
+    if (!m) return;
+    for (int x = area.x; x < area.x + area.w; ++x)
+        if (!m[x - maskX]) std::memcpy(dst + size_t(x) * bpp, src + size_t(x) * bpp, size_t(bpp));
+}
+
+}  // namespace
+
+Bitmap blankLike(const Bitmap& bmp) {
+    Bitmap out = Bitmap::create(bmp.width(), bmp.height(), bmp.bpp(), bmp.isGrey());
+    if (!out.isNull()) out.setPalette(bmp.palette());
+    return out;
+}
+
+bool detachForRewrite(Bitmap& bmp, Bitmap& old) {
+    old = Bitmap();
+    if (!bmp.isShared()) return false;
+    Bitmap fresh = blankLike(bmp);
+    if (fresh.isNull()) return false;
+    old = std::move(bmp);
+    bmp = std::move(fresh);
+    return true;
+}
+
 void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int pctTo, const RowFn& fn) {
     const RectI area = workArea(bmp, region);
     if (area.isEmpty()) return;
     const int bpp = bytesPerPixel(bmp.bpp());
-    uint8_t* base = bmp.mutableBits();
     const size_t stride = bmp.stride();
     const bool masked = region && !region->isRectangle();
+    const int maskX = masked ? region->bounds().x : 0;
+    // Shared pixels: rather than copying them and rewriting the copy, the new
+    // rows are written straight into a fresh buffer from the old ones, which
+    // goes over the memory once instead of twice.
+    Bitmap old;
+    if (detachForRewrite(bmp, old)) {
+        const uint8_t* in = old.bits();
+        uint8_t* out = bmp.mutableBits();
+        parallelRows(0, bmp.height(), pr, pctFrom, pctTo, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                const uint8_t* s = in + stride * size_t(y);
+                uint8_t* d = out + stride * size_t(y);
+                if (y < area.y || y >= area.y + area.h) {
+                    std::memcpy(d, s, stride);
+                    continue;
+                }
+                fn(s, d, y, area.x, area.x + area.w);
+                keepOutside(s, d, stride, bpp, area, masked ? region->maskRow(y) : nullptr, maskX);
+            }
+        });
+        return;
+    }
+    uint8_t* base = bmp.mutableBits();
     parallelRows(area.y, area.y + area.h, pr, pctFrom, pctTo, [&](int y0, int y1) {
         std::vector<uint8_t> scratch;
         if (masked) scratch.resize(stride);
@@ -82,9 +136,8 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
                 continue;
             }
             fn(row, scratch.data(), y, area.x, area.x + area.w);
-            const int off = region->bounds().x;
             for (int x = area.x; x < area.x + area.w; ++x)
-                if (m[x - off]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
+                if (m[x - maskX]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
         }
     });
 }
@@ -92,6 +145,7 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
 Bitmap crop(const Bitmap& src, const RectI& r0) {
     const RectI r = r0.intersected(RectI{0, 0, src.width(), src.height()});
     if (r.isEmpty()) return Bitmap();
+    if (r.x == 0 && r.y == 0 && r.w == src.width() && r.h == src.height()) return src;  // shares the pixels
     Bitmap out = Bitmap::create(r.w, r.h, src.bpp(), src.isGrey());
     if (out.isNull()) return out;
     out.setPalette(src.palette());
@@ -203,6 +257,42 @@ Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
             out.setIndex(x, y, it->second);
         }
     return out;
+}
+
+void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out) {
+    int x = 0;
+#if CV_SIMD128
+    using cv::v_uint16x8;
+    const v_uint16x8 wr = cv::v_setall_u16(77), wg = cv::v_setall_u16(150), wb = cv::v_setall_u16(29),
+                     half = cv::v_setall_u16(128);
+    auto lanes = [&](const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
+        return (cv::v_mul_wrap(r, wr) + cv::v_mul_wrap(g, wg) + cv::v_mul_wrap(b, wb) + half) >> 8;
+    };
+    for (; x + 16 <= n; x += 16) {
+        cv::v_uint8x16 b, g, r, a;
+        if (cn == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+        else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        cv::v_store(out + x, cv::v_pack(lanes(r0, g0, b0), lanes(r1, g1, b1)));
+    }
+#endif
+    for (; x < n; ++x) {
+        const uint8_t* p = s + size_t(x) * cn;
+        out[x] = uint8_t(luma(p[2], p[1], p[0]));
+    }
+}
+
+void LevelCounts::add(const uint8_t* levels, int n) {
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        ++t[0][levels[x]]; ++t[1][levels[x + 1]]; ++t[2][levels[x + 2]]; ++t[3][levels[x + 3]];
+    }
+    for (; x < n; ++x) ++t[0][levels[x]];
+}
+
+void LevelCounts::addTo(uint64_t* hist) const {
+    for (int i = 0; i < 256; ++i) hist[i] += uint64_t(t[0][i]) + t[1][i] + t[2][i] + t[3][i];
 }
 
 }  // namespace qova::engine::ops

@@ -39,8 +39,18 @@ void parallelRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, cons
 void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const BandFn& fn);
 
 // A row operation: writes the new values of pixels [x0, x1) of row y into
-// dst (indexed like src, from pixel 0); src is the row as it is.
+// dst (indexed like src, from pixel 0); src is the row as it is. dst may be
+// src itself or another buffer: fn must write every byte of [x0, x1).
 using RowFn = std::function<void(const uint8_t* src, uint8_t* dst, int y, int x0, int x1)>;
+
+// An uninitialised bitmap of the same size, depth and palette.
+Bitmap blankLike(const Bitmap& bmp);
+
+// For an operation about to rewrite every pixel from the current ones: when
+// the pixels are shared, moves them to `old` and gives bmp a fresh
+// uninitialised buffer (returns true), so no copy is made only to be
+// overwritten. Otherwise leaves bmp alone, clears `old` and returns false.
+bool detachForRewrite(Bitmap& bmp, Bitmap& old);
 
 // Applies fn to every row the region allows (all rows without one), in
 // parallel; only pixels inside the region change. bpp must be 8 or more.
@@ -82,5 +92,17 @@ inline uint32_t refFromRgb(Rgb c) { return uint32_t(c.r) | (uint32_t(c.g) << 8) 
 
 // Integer luminance (ITU-R BT.601 weights), 0..255.
 inline int luma(int r, int g, int b) { return (r * 77 + g * 150 + b * 29 + 128) >> 8; }
+
+// luma() of n pixels of a 24 (cn 3) or 32-bit (cn 4) row into out.
+void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out);
+
+// Counts of levels 0..255 kept in four tables used in turn, so that runs of
+// one level do not wait on the previous increment of the same counter.
+// Holds up to 2^34 levels.
+struct LevelCounts {
+    uint32_t t[4][256] = {};
+    void add(const uint8_t* levels, int n);
+    void addTo(uint64_t* hist) const;
+};
 
 }  // namespace qova::engine::ops

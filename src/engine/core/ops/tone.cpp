@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
+#include <type_traits>
 #include <vector>
+
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "../codes.h"
 #include "histogram.h"
@@ -100,10 +104,59 @@ int16_t runLut(Bitmap& bmp, const Region* region, const ProgressFn& progress, co
     return kOk;
 }
 
+#if CV_SIMD128
+using cv::v_uint8x16;
+using cv::v_uint16x8;
+
+// Luminance of 8 pixels in 16-bit lanes, exactly as luma() (the weighted sum
+// stays below 65536).
+inline v_uint16x8 lumaLanes(const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
+    const v_uint16x8 sum = cv::v_mul_wrap(r, cv::v_setall_u16(77)) + cv::v_mul_wrap(g, cv::v_setall_u16(150)) +
+                           cv::v_mul_wrap(b, cv::v_setall_u16(29)) + cv::v_setall_u16(128);
+    return sum >> 8;
+}
+#endif
+
+struct NoVector {
+#if CV_SIMD128
+    void operator()(v_uint8x16&, v_uint8x16&, v_uint8x16&) const {}
+#endif
+};
+
+// Pixels [x0, x1) of a 24 (CN 3) or 32-bit (CN 4) row: `vec` changes 16
+// pixels at a time as b, g, r lanes where the CPU has vectors, `f` the rest
+// (and must give the same values), or every pixel when vec is NoVector.
+// Alpha is kept.
+template <int CN, typename V, typename F>
+void colourRow(const uint8_t* s, uint8_t* d, int x0, int x1, const V& vec, const F& f) {
+    int x = x0;
+#if CV_SIMD128
+    if constexpr (!std::is_same_v<V, NoVector>) for (; x + 16 <= x1; x += 16) {
+        v_uint8x16 b, g, r, a;
+        if constexpr (CN == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+        else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+        vec(b, g, r);
+        if constexpr (CN == 3) cv::v_store_interleave(d + size_t(x) * 3, b, g, r);
+        else cv::v_store_interleave(d + size_t(x) * 4, b, g, r, a);
+    }
+#else
+    (void)vec;
+#endif
+    for (; x < x1; ++x) {
+        const uint8_t* p = s + size_t(x) * CN;
+        uint8_t* q = d + size_t(x) * CN;
+        int r = p[2], g = p[1], b = p[0];
+        f(r, g, b);
+        q[0] = uint8_t(b); q[1] = uint8_t(g); q[2] = uint8_t(r);
+        if constexpr (CN == 4) q[3] = p[3];
+    }
+}
+
 // A whole-pixel colour function: f(r, g, b) changes the three in place.
 // Grey images give their grey level as r = g = b and keep the resulting r.
-template <typename F>
-int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress, F f) {
+// `vec`, when given, does the same to 16 pixels of b, g, r lanes at once.
+template <typename F, typename V = NoVector>
+int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress, F f, V vec = V{}) {
     if (const int16_t c = prepare(bmp, region)) return c;
     Progress pr(progress);
     if (bmp.hasPalette()) {
@@ -128,12 +181,8 @@ int16_t runColour(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     }
     const int n = bmp.bpp() / 8;
     forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
-        for (int x = x0 * n; x < x1 * n; x += n) {
-            int r = s[x + 2], g = s[x + 1], b = s[x];
-            f(r, g, b);
-            d[x] = uint8_t(b); d[x + 1] = uint8_t(g); d[x + 2] = uint8_t(r);
-            if (n == 4) d[x + 3] = s[x + 3];
-        }
+        if (n == 3) colourRow<3>(s, d, x0, x1, vec, f);
+        else colourRow<4>(s, d, x0, x1, vec, f);
     });
     return kOk;
 }
@@ -231,7 +280,45 @@ int16_t stretchIntensity(Bitmap& bmp, const Region* region, const ProgressFn& pr
     // One table for all channels from the darkest to the brightest channel
     // value, so colours keep their balance.
     int lo = 255, hi = 0;
-    for (int ch = 1; ch <= 3; ++ch) {
+    if ((bmp.bpp() == 24 || bmp.bpp() == 32) && (!region || region->isRectangle())) {
+        // A rectangle of colour pixels: one pass for the lowest and highest.
+        const RectI area = workArea(bmp, region);
+        const int cn = bmp.bpp() / 8;
+        std::mutex lock;
+        const ProgressFn quiet;
+        Progress none(quiet);
+        parallelRows(area.y, area.y + area.h, none, 0, 0, [&](int y0, int y1) {
+            uint8_t mn = 255, mx = 0;
+            for (int y = y0; y < y1; ++y) {
+                const uint8_t* s = bmp.row(y) + size_t(area.x) * cn;
+                int x = 0;
+#if CV_SIMD128
+                v_uint8x16 vmn = cv::v_setall_u8(255), vmx = cv::v_setall_u8(0);
+                for (; x + 16 <= area.w; x += 16) {
+                    v_uint8x16 b, g, r, a;
+                    if (cn == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
+                    else cv::v_load_deinterleave(s + size_t(x) * 4, b, g, r, a);
+                    vmn = cv::v_min(vmn, cv::v_min(b, cv::v_min(g, r)));
+                    vmx = cv::v_max(vmx, cv::v_max(b, cv::v_max(g, r)));
+                }
+                mn = std::min(mn, cv::v_reduce_min(vmn));
+                mx = std::max(mx, cv::v_reduce_max(vmx));
+#endif
+                for (; x < area.w; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        mn = std::min(mn, s[size_t(x) * cn + c]);
+                        mx = std::max(mx, s[size_t(x) * cn + c]);
+                    }
+            }
+            std::lock_guard<std::mutex> g(lock);
+            lo = std::min(lo, int(mn));
+            hi = std::max(hi, int(mx));
+        });
+        if (lo == 0 && hi == 255) {  // already spans every level: nothing changes
+            Progress pr(progress);
+            return kOk;
+        }
+    } else for (int ch = 1; ch <= 3; ++ch) {
         Histogram h{};
         histogram(bmp, ch, h, region);
         for (int i = 0; i < 256; ++i) if (h[size_t(i)]) { lo = std::min(lo, i); break; }
@@ -245,10 +332,23 @@ int16_t stretchIntensity(Bitmap& bmp, const Region* region, const ProgressFn& pr
 int16_t intensityDetect(Bitmap& bmp, int low, int high, const Region* region, const ProgressFn& progress) {
     if (bmp.isNull()) return kErrBadHandle;
     if (!inRange(low, kRangeDetectLow) || !inRange(high, kRangeDetectHigh) || low > high) return kErrBadParam;
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int l = luma(r, g, b);
         r = g = b = (l >= low && l <= high) ? 255 : 0;
-    });
+    };
+#if CV_SIMD128
+    auto vec = [lo = cv::v_setall_u16(uint16_t(low)), hi = cv::v_setall_u16(uint16_t(high))](
+                   v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        const v_uint16x8 l0 = lumaLanes(r0, g0, b0), l1 = lumaLanes(r1, g1, b1);
+        // Lanes of all ones pack to 255.
+        b = g = r = cv::v_pack((l0 >= lo) & (l0 <= hi), (l1 >= lo) & (l1 <= hi));
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& progress) {
@@ -258,7 +358,7 @@ int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& pr
     // colour circle scaled by the chroma, all in integers.
     const int shift = ((degrees % 360) + 360) % 360;
     const int shiftUnits = shift * 6 * 256 / 360;  // hue in 1/256 of a sixth
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int mx = std::max({r, g, b}), mn = std::min({r, g, b});
         const int c = mx - mn;
         if (c == 0) return;
@@ -277,7 +377,55 @@ int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& pr
         case 4: r = rise; g = mn; b = mx; break;
         default: r = mx; g = mn; b = fall; break;
         }
-    });
+    };
+#if CV_SIMD128
+    using cv::v_int16x8;
+    using cv::v_int32x4;
+    // The same in 16-bit lanes. The division goes through floats: a quotient
+    // of integers below 2^16 by a chroma of at most 255 is either exact or at
+    // least 1/255 away from the next integer, far beyond float rounding, so
+    // truncating it gives the integer quotient.
+    auto lanes = [=](v_uint16x8& R, v_uint16x8& G, v_uint16x8& B) __attribute__((always_inline)) {
+        const v_int16x8 r = cv::v_reinterpret_as_s16(R), g = cv::v_reinterpret_as_s16(G),
+                        b = cv::v_reinterpret_as_s16(B);
+        const v_int16x8 mx = cv::v_max(cv::v_max(r, g), b), mn = cv::v_min(cv::v_min(r, g), b);
+        const v_int16x8 c = mx - mn;
+        const v_int16x8 isR = mx == r, isG = (mx == g) & ~isR;
+        auto all = [](int v) { return cv::v_setall_s16(int16_t(v)); };
+        const v_int16x8 num = cv::v_select(isR, g - b, cv::v_select(isG, b - r, r - g));
+        const v_int16x8 off = cv::v_select(isR, (g < b) & all(6 * 256), cv::v_select(isG, all(2 * 256), all(4 * 256)));
+        v_int32x4 n0, n1, c0, c1;
+        cv::v_expand(num, n0, n1);
+        cv::v_expand(cv::v_max(c, all(1)), c0, c1);
+        const v_int32x4 q0 = cv::v_trunc(cv::v_cvt_f32(n0 << 8) / cv::v_cvt_f32(c0));
+        const v_int32x4 q1 = cv::v_trunc(cv::v_cvt_f32(n1 << 8) / cv::v_cvt_f32(c1));
+        v_int16x8 h = cv::v_pack(q0, q1) + off + all(shiftUnits);
+        h = cv::v_select(h >= all(6 * 256), h - all(6 * 256), h);
+        const v_int16x8 sector = h >> 8, frac = h & all(255);
+        const v_int16x8 t = cv::v_reinterpret_as_s16(
+            (cv::v_mul_wrap(cv::v_reinterpret_as_u16(c), cv::v_reinterpret_as_u16(frac)) + cv::v_setall_u16(128)) >> 8);
+        const v_int16x8 rise = mn + t, fall = mx - t;
+        const v_int16x8 s0 = sector == all(0), s1 = sector == all(1), s2 = sector == all(2), s3 = sector == all(3),
+                        s4 = sector == all(4);
+        v_int16x8 nr = cv::v_select(s1, fall, cv::v_select(s2 | s3, mn, cv::v_select(s4, rise, mx)));
+        v_int16x8 ng = cv::v_select(s0, rise, cv::v_select(s1 | s2, mx, cv::v_select(s3, fall, mn)));
+        v_int16x8 nb = cv::v_select(s0 | s1, mn, cv::v_select(s2, rise, cv::v_select(s3 | s4, mx, fall)));
+        const v_int16x8 grey = c == all(0);
+        R = cv::v_reinterpret_as_u16(cv::v_select(grey, r, nr));
+        G = cv::v_reinterpret_as_u16(cv::v_select(grey, g, ng));
+        B = cv::v_reinterpret_as_u16(cv::v_select(grey, b, nb));
+    };
+    auto vec = [lanes](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        lanes(r0, g0, b0);
+        lanes(r1, g1, b1);
+        b = cv::v_pack(b0, b1); g = cv::v_pack(g0, g1); r = cv::v_pack(r0, r1);
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressFn& progress) {
@@ -286,12 +434,33 @@ int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressF
     // Scales each channel's distance from the pixel's luminance:
     // −100 gives grey, +100 doubles the colourfulness.
     const int k = 256 + value * 256 / 100;
-    return runColour(bmp, region, progress, [=](int& r, int& g, int& b) {
+    auto f = [=](int& r, int& g, int& b) {
         const int l = luma(r, g, b);
         r = std::clamp(l + (((r - l) * k) >> 8), 0, 255);
         g = std::clamp(l + (((g - l) * k) >> 8), 0, 255);
         b = std::clamp(l + (((b - l) * k) >> 8), 0, 255);
-    });
+    };
+#if CV_SIMD128
+    auto vec = [kv = cv::v_setall_s16(int16_t(k))](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
+        v_uint16x8 b0, b1, g0, g1, r0, r1;
+        cv::v_expand(b, b0, b1); cv::v_expand(g, g0, g1); cv::v_expand(r, r0, r1);
+        const cv::v_int16x8 l0 = cv::v_reinterpret_as_s16(lumaLanes(r0, g0, b0));
+        const cv::v_int16x8 l1 = cv::v_reinterpret_as_s16(lumaLanes(r1, g1, b1));
+        // l + ((c − l) · k >> 8) in 32 bits, back to 16 (it fits), then
+        // clamped to 0..255 by the saturating pack.
+        auto channel = [&](const v_uint16x8& c, const cv::v_int16x8& l) {
+            cv::v_int32x4 p0, p1;
+            cv::v_mul_expand(cv::v_reinterpret_as_s16(c) - l, kv, p0, p1);
+            return l + cv::v_pack(p0 >> 8, p1 >> 8);
+        };
+        b = cv::v_pack_u(channel(b0, l0), channel(b1, l1));
+        g = cv::v_pack_u(channel(g0, l0), channel(g1, l1));
+        r = cv::v_pack_u(channel(r0, l0), channel(r1, l1));
+    };
+    return runColour(bmp, region, progress, f, vec);
+#else
+    return runColour(bmp, region, progress, f);
+#endif
 }
 
 }  // namespace qova::engine::ops
