@@ -587,8 +587,12 @@ void ImageControl::updateScrollBars() {
     const Bitmap& b = currentBitmap();
     const QSize vp = viewport()->size();
     const Layout l = layoutFor(*this, viewMode_, vp, b.width(), b.height(), srcRect_, dstRect_, dstClip_);
-    horizontalScrollBar()->setRange(0, std::max(0, l.content.width() - vp.width()));
-    verticalScrollBar()->setRange(0, std::max(0, l.content.height() - vp.height()));
+    // A zoomed picture a few pixels larger than the control (the load and
+    // resize rules size the control 40 twips apart) is not worth a scroll bar.
+    const int slack = viewMode_ == ViewZoomed ? 4 : 0;
+    auto range = [slack](int content, int view) { return content - view > slack ? content - view : 0; };
+    horizontalScrollBar()->setRange(0, range(l.content.width(), vp.width()));
+    verticalScrollBar()->setRange(0, range(l.content.height(), vp.height()));
     horizontalScrollBar()->setPageStep(vp.width());
     verticalScrollBar()->setPageStep(vp.height());
     horizontalScrollBar()->setSingleStep(std::max(1, vp.width() / 20));

@@ -1,5 +1,6 @@
 // The engine control as the program uses it: loading, pages, handles,
 // the empty-control probe, view rectangles, progress and input events.
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <cstring>
@@ -352,6 +353,22 @@ private slots:
         c.setCoordinateUnit(ImageControl::UnitTwips);
         c.setPanWindowLeft(12288);
         QCOMPARE(pan->x(), int(std::lround(12288 * c.logicalDpiX() / 1440.0)));
+    }
+
+    // A zoomed picture that overhangs the control by a hair gets no scroll
+    // bar; one that really overhangs does.
+    void zoomedViewScrollsOnlyWhenItMatters() {
+        ImageControl c;
+        c.resize(300, 200);
+        c.setFrameShape(QFrame::NoFrame);
+        Document d;
+        d.frames.push_back(Frame{qova::test::madeImage(600, 400, 24)});
+        c.setDocument(d);
+        const QSize vp = c.viewport()->size();
+        c.setDisplayRect(0, 0, vp.width() + 3, vp.height());
+        QCOMPARE(c.horizontalScrollBar()->maximum(), 0);
+        c.setDisplayRect(0, 0, vp.width() + 40, vp.height());
+        QVERIFY(c.horizontalScrollBar()->maximum() > 0);
     }
 
     void savesTheShownPage() {
