@@ -224,6 +224,43 @@ private slots:
         }
     }
 
+    // Mosaic against a plain reference: tiles counted from (0, 0), each the
+    // rounded mean of its whole tile, written only inside the region, alpha kept.
+    void mosaicMatchesReference() {
+        uint32_t seed = 99;
+        auto rnd = [&] { seed = seed * 1664525u + 1013904223u; return seed >> 16; };
+        for (int bpp : {8, 16, 24, 32}) {
+            for (bool withRegion : {false, true}) {
+                Bitmap b = Bitmap::create(23, 17, bpp, bpp <= 16);
+                for (int y = 0; y < b.height(); ++y)
+                    for (size_t i = 0; i < b.stride(); ++i) b.mutableRow(y)[i] = uint8_t(rnd());
+                const Bitmap before = b.clone();
+                const Region ellipse = Region::ellipse(RectI{3, 2, 15, 11});
+                QCOMPARE(ops::mosaic(b, 5, withRegion ? &ellipse : nullptr), int16_t(kOk));
+                const int n = bpp == 16 ? 1 : bpp / 8, ch = bpp == 16 ? 1 : std::min(3, n);
+                for (int y = 0; y < 17; ++y)
+                    for (int x = 0; x < 23; ++x) {
+                        const bool inside = !withRegion || ellipse.contains(x, y);
+                        const int x0 = x / 5 * 5, y0 = y / 5 * 5, x1 = std::min(23, x0 + 5), y1 = std::min(17, y0 + 5);
+                        for (int c = 0; c < n; ++c) {
+                            auto at = [&](const Bitmap& m, int xx, int yy) -> uint64_t {
+                                return bpp == 16 ? reinterpret_cast<const uint16_t*>(m.row(yy))[xx] : m.row(yy)[xx * n + c];
+                            };
+                            uint64_t want = at(before, x, y);
+                            if (inside && c < ch) {
+                                uint64_t sum = 0, cnt = 0;
+                                for (int yy = y0; yy < y1; ++yy)
+                                    for (int xx = x0; xx < x1; ++xx, ++cnt) sum += at(before, xx, yy);
+                                want = (sum + cnt / 2) / cnt;
+                            }
+                            if (at(b, x, y) != want)
+                                QFAIL(qPrintable(QString("bpp %1 region %2 at %3,%4 channel %5").arg(bpp).arg(withRegion).arg(x).arg(y).arg(c)));
+                        }
+                    }
+            }
+        }
+    }
+
     void effectsGiveTheirKnownResults() {
         // Mosaic: every tile one colour, the tile's average.
         Bitmap m = Bitmap::create(4, 2, 8, true);

@@ -305,27 +305,52 @@ int16_t mosaic(Bitmap& bmp, int size, const Region* region, const ProgressFn& pr
     // Tiles are counted from (0, 0) so a region shows the same grid.
     const int tx0 = area.x / size, tx1 = (area.x + area.w - 1) / size;
     const int ty0 = area.y / size, ty1 = (area.y + area.h - 1) / size;
+    // Column sums over a band of tile rows first (a straight, vectorisable
+    // pass over the bytes), then each tile adds up its columns.
+    const int xs = tx0 * size, xe = std::min(w, (tx1 + 1) * size);
+    const int lanes = wide ? 1 : px;
     parallelRows(ty0, ty1 + 1, pr, 0, 100, [&](int t0, int t1) {
-        std::vector<uint64_t> sums(size_t(tx1 - tx0 + 1) * 3);
+        std::vector<uint32_t> col(size_t(xe - xs) * size_t(lanes));
+        std::vector<uint8_t> pattern;
         for (int ty = t0; ty < t1; ++ty) {
             const int y0 = ty * size, y1 = std::min(h, y0 + size);
-            std::fill(sums.begin(), sums.end(), 0);
+            std::fill(col.begin(), col.end(), 0u);
             for (int y = y0; y < y1; ++y) {
                 const uint8_t* s = base + stride * size_t(y);
-                for (int x = tx0 * size; x < std::min(w, (tx1 + 1) * size); ++x) {
-                    uint64_t* t = &sums[size_t(x / size - tx0) * 3];
-                    if (wide) t[0] += reinterpret_cast<const uint16_t*>(s)[x];
-                    else for (int c = 0; c < ch; ++c) t[c] += s[size_t(x) * px + c];
+                uint32_t* c = col.data();
+                const size_t n = col.size();
+                if (wide) {
+                    const uint16_t* p = reinterpret_cast<const uint16_t*>(s) + xs;
+                    for (size_t i = 0; i < n; ++i) c[i] += p[i];
+                } else {
+                    const uint8_t* p = s + size_t(xs) * size_t(px);
+                    for (size_t i = 0; i < n; ++i) c[i] += p[i];
                 }
             }
             for (int tx = tx0; tx <= tx1; ++tx) {
                 const int x0 = tx * size, x1 = std::min(w, x0 + size);
                 const uint64_t n = uint64_t(x1 - x0) * uint64_t(y1 - y0);
-                const uint64_t* t = &sums[size_t(tx - tx0) * 3];
-                uint64_t avg[3];
+                uint64_t t[3] = {0, 0, 0};
+                for (int x = x0; x < x1; ++x)
+                    for (int c = 0; c < ch; ++c) t[c] += col[size_t(x - xs) * size_t(lanes) + size_t(c)];
+                uint64_t avg[3] = {0, 0, 0};
                 for (int c = 0; c < ch; ++c) avg[c] = (t[c] + n / 2) / n;
                 const int lx = std::max(x0, area.x), rx = std::min(x1, area.x + area.w);
-                for (int y = std::max(y0, area.y); y < std::min(y1, area.y + area.h); ++y) {
+                if (lx >= rx) continue;
+                const int ya = std::max(y0, area.y), yb = std::min(y1, area.y + area.h);
+                if (!masked && px != 4) {
+                    // One row of the tile's colour, copied down the tile.
+                    const size_t bytes = size_t(rx - lx) * size_t(px);
+                    pattern.resize(bytes);
+                    for (int i = 0; i < rx - lx; ++i) {
+                        if (wide) reinterpret_cast<uint16_t*>(pattern.data())[i] = uint16_t(avg[0]);
+                        else for (int c = 0; c < ch; ++c) pattern[size_t(i) * size_t(px) + size_t(c)] = uint8_t(avg[c]);
+                    }
+                    for (int y = ya; y < yb; ++y)
+                        std::memcpy(base + stride * size_t(y) + size_t(lx) * size_t(px), pattern.data(), bytes);
+                    continue;
+                }
+                for (int y = ya; y < yb; ++y) {
                     uint8_t* d = base + stride * size_t(y);
                     const uint8_t* m = masked ? region->maskRow(y) : nullptr;
                     for (int x = lx; x < rx; ++x) {
