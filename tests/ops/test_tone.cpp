@@ -7,6 +7,7 @@
 
 #include "engine/core/codes.h"
 #include "engine/core/ops/ops.h"
+#include "support/images.h"
 
 using namespace qova::engine;
 
@@ -37,13 +38,8 @@ Bitmap solid(int w, int h, Rgb c) {
     return b;
 }
 
-bool samePixels(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.bpp() != b.bpp()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (!(a.pixel(x, y) == b.pixel(x, y))) return false;
-    return true;
-}
+// Same depth and the same colour at every pixel.
+bool samePixels(const Bitmap& a, const Bitmap& b) { return a.bpp() == b.bpp() && qova::test::samePixels(a, b); }
 
 }  // namespace
 

@@ -11,25 +11,13 @@
 #include <opencv2/core/hal/intrin.hpp>
 
 #include "../codes.h"
+#include "cv_view.h"
 #include "op_support.h"
 #include "ranges.h"
 
 namespace qova::engine::ops {
 
 namespace {
-
-int matType(const Bitmap& b) {
-    switch (b.bpp()) {
-    case 8: return CV_8UC1;
-    case 16: return CV_16UC1;
-    case 24: return CV_8UC3;
-    default: return CV_8UC4;
-    }
-}
-
-cv::Mat wrap(const Bitmap& b) {
-    return cv::Mat(b.height(), b.width(), matType(b), const_cast<uint8_t*>(b.bits()), b.stride());
-}
 
 bool inRange(int v, const ValueRange& r) { return v >= r.min && v <= r.max; }
 

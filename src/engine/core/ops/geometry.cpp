@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "../codes.h"
+#include "cv_view.h"
 #include "op_support.h"
 #include "ranges.h"
 
@@ -39,19 +40,6 @@ Bitmap packIndices(const Bitmap& b, int bpp) {
         for (int x = 0; x < b.width(); ++x) out.setIndex(x, y, s[x]);
     }
     return out;
-}
-
-int matType(const Bitmap& b) {
-    switch (b.bpp()) {
-    case 8: return CV_8UC1;
-    case 16: return CV_16UC1;
-    case 24: return CV_8UC3;
-    default: return CV_8UC4;
-    }
-}
-
-cv::Mat wrap(const Bitmap& b) {
-    return cv::Mat(b.height(), b.width(), matType(b), const_cast<uint8_t*>(b.bits()), b.stride());
 }
 
 cv::Scalar fillScalar(const Bitmap& b, uint32_t colour) {
