@@ -13,6 +13,7 @@
 
 #include "../codes.h"
 #include "format_table.h"
+#include "write_file.h"
 
 namespace qova::engine {
 
@@ -212,7 +213,7 @@ Bitmap toGrey8(const Bitmap& b, int16_t* code) {
     for (int y = 0; y < g.height(); ++y) {
         const uint8_t* s = g.row(y);
         uint8_t* d = grey.mutableRow(y);
-        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t((s[x * 3 + 2] * 77 + s[x * 3 + 1] * 150 + s[x * 3] * 29 + 128) >> 8);
+        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t(luma(s[x * 3 + 2], s[x * 3 + 1], s[x * 3]));
     }
     return grey;
 }
@@ -322,20 +323,6 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         if (c != kOk) return c;
         existingPages = old.pageCount;
     }
-    std::string tmpl = (dir / ("." + target.filename().string() + ".qova-XXXXXX")).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return kErrWrite;
-    close(fd);
-    const std::string tmp(name.data());
-    if (append) {
-        fs::copy_file(target, tmp, fs::copy_options::overwrite_existing, ec);
-        if (ec) {
-            ::unlink(tmp.c_str());
-            return kErrWrite;
-        }
-    }
     EncodeOptions o;
     o.format = req.format;
     o.quality = req.quality;
@@ -346,27 +333,14 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     o.stampWidth = req.stampWidth;
     o.stampHeight = req.stampHeight;
     o.stampBpp = req.stampBpp;
-    int16_t code;
-    try {
-        code = encodeAny(frames, doc.animation, tmp, o);
-    } catch (const std::bad_alloc&) {
-        code = kErrNoMemory;
-    } catch (...) {
-        code = kErrWrite;
-    }
-    if (code == kOk) {
-        // Keep an existing file's permissions; a new file gets the usual ones.
-        struct stat st {};
-        mode_t mode = 0666;
-        if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-        else { const mode_t um = umask(0); umask(um); mode &= ~um; }
-        chmod(tmp.c_str(), mode);
-        const int fdw = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fdw >= 0) { if (fsync(fdw) != 0) code = kErrWrite; close(fdw); }
-        if (code == kOk && std::rename(tmp.c_str(), target.c_str()) != 0) code = kErrWrite;
-    }
-    if (code != kOk) ::unlink(tmp.c_str());
-    return code;
+    return replaceFile(target.string(), [&](const std::string& tmp) -> int16_t {
+        if (append) {
+            std::error_code copied;
+            fs::copy_file(target, tmp, fs::copy_options::overwrite_existing, copied);
+            if (copied) return kErrWrite;
+        }
+        return encodeAny(frames, doc.animation, tmp, o);
+    });
 }
 
 }  // namespace qova::engine
