@@ -1,5 +1,6 @@
-// Dispatch ids of the image engine control and of the engine dialog control,
-// with the member each one reaches. ImageControl::dispatch() uses this table.
+// Dispatch ids of the image engine control and of the engine dialog control.
+// Which member each control id reaches is kept by the control's feature
+// areas (control_dispatch.h); ImageControl::dispatchTable() lists them all.
 #pragma once
 
 namespace qova::engine::dispid {
@@ -42,6 +43,14 @@ constexpr int SaveFileWithStamp = 330;
 constexpr int InsertBitmapListItem = 392;
 constexpr int ShowPanWindow = 440;
 
+// Processing (image_control_ops.cpp)
+
+// Regions and the floater (image_control_regions.cpp)
+
+// Animation playback (image_control_animation.cpp)
+
+// Printing, scanning, capture (image_control_output.cpp)
+
 // Engine dialog control
 constexpr int DlgFlags = 5;
 constexpr int DlgOption16 = 16;
@@ -65,29 +74,6 @@ constexpr int DlgSaveSwitch = 43;
 struct Entry {
     int id;
     const char* member;
-};
-
-// Every id above with the member name it reaches (checked by a test).
-inline constexpr Entry kControlTable[] = {
-    {BitmapHandle, "bitmapHandle"},       {ProgressEnabled, "progressEnabled"},
-    {BitmapWidth, "bitmapWidth"},         {BitmapHeight, "bitmapHeight"},
-    {BitsPerPixel, "bitsPerPixel"},       {InfoWidth, "infoWidth"},
-    {InfoHeight, "infoHeight"},           {InfoBits, "infoBits"},
-    {InfoSize, "infoSize"},               {CoordinateUnit, "coordinateUnit"},
-    {ControlWidthPx, "controlWidthPx"},   {ControlHeightPx, "controlHeightPx"},
-    {LoadOption, "loadOption"},           {BitmapListIndex, "bitmapListIndex"},
-    {BitmapListCount, "bitmapListCount"}, {PreLoad, "preLoad"},
-    {AnimationLoop, "animationLoop"},     {ImageSource, "imageSource"},
-    {ViewMode, "viewMode"},               {Repaint, "repaint"},
-    {SaveFile, "saveFile"},               {CopyToClipboard, "copyToClipboard"},
-    {Resize, "resizeBitmap"},
-    {Load, "load"},                       {SetDisplayRect, "setDisplayRect"},
-    {SetDisplayClipRect, "setDisplayClipRect"}, {SetSourceRect, "setSourceRect"},
-    {SetSourceClipRect, "setSourceClipRect"},   {SaveFileWithStamp, "saveFileWithStamp"},
-    {InsertBitmapListItem, "insertBitmapListItem"},
-    {PanWindowLeft, "panWindowLeft"},     {PanWindowTop, "panWindowTop"},
-    {PanWindowWidth, "panWindowWidth"},   {PanWindowHeight, "panWindowHeight"},
-    {PanWindowTitle, "setPanWindowTitle"}, {ShowPanWindow, "showPanWindow"},
 };
 
 }  // namespace qova::engine::dispid
