@@ -6,8 +6,27 @@
 
 #include "app/main_window.h"
 
+namespace {
+
+// Every handler of the program runs inside its own error trap
+// (shell/trap.h); this is the last resort for an event handler that does
+// not, so an error ends that one event and never the program.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (...) {
+            return false;
+        }
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QOVA"));
     // Qt's own texts (file list headers, standard buttons) in Japanese, like ours.
     QTranslator qtJapanese;

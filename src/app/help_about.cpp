@@ -1,4 +1,4 @@
-#include "help_about.h"
+#include "app/help_about.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "shell/trap.h"
 
 namespace qova::app {
 
@@ -53,7 +55,7 @@ Form5::Form5(QWidget* parent) : QDialog(parent) {
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::hide);
+    shell::connectTrapped(Command1, &QPushButton::clicked, this, [this](bool) { hide(); });
 
     auto* text = new QVBoxLayout;
     text->addWidget(lblVersion);

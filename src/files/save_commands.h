@@ -6,12 +6,9 @@
 #include <QString>
 
 #include <cstdint>
-#include <exception>
 
-#include "app/subsystem.h"
-
-namespace qova::app {
-class Form1;
+namespace qova::shell {
+class ShellContext;
 }
 namespace qova::engine {
 class EngineDialog;
@@ -30,17 +27,10 @@ inline const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(
 // not read the save option. Returns the engine's code.
 int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg, const QString& path);
 
-// Number and description of a run-time error caught by a command.
-struct RunTimeError {
-    int number;
-    QString description;
-};
-RunTimeError runTimeError(const std::exception& e);
-
-class SaveCommands : public app::Subsystem {
+class SaveCommands {
 public:
-    explicit SaveCommands(app::Form1& form);
-    ~SaveCommands() override;
+    explicit SaveCommands(shell::ShellContext& ctx);
+    ~SaveCommands();
 
     void mnuFileSave_Click();
     void mnuFileSaveDir_Click();
@@ -51,7 +41,7 @@ public:
     Form2* form2();
 
 private:
-    app::Form1& f_;
+    shell::ShellContext& ctx_;
     Form2* form2_ = nullptr;
 };
 
