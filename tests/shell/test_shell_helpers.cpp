@@ -1,14 +1,19 @@
 // The shell's small rules that every window relies on: engine error texts,
-// the resize thresholds, whole-number rounding, number texts, twips and paths.
+// the resize thresholds, whole-number rounding, number texts, twips, paths,
+// the file-type texts built from the engine's table, and the error trap.
 #include <QtTest>
 
 #include <stdexcept>
 
+#include "engine/core/engine_error.h"
 #include "shell/error_texts.h"
+#include "shell/file_types.h"
 #include "shell/layout.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
+#include "shell/trap.h"
 #include "shell/twips.h"
+#include "shell/window_state.h"
 
 using namespace qova::shell;
 
@@ -42,6 +47,67 @@ private slots:
         QCOMPARE(engineErrorMessage(QStringLiteral("ﾌｧｲﾙ 'a.jpg' でｴﾗｰが発生しました。 "), 20009),
                  QStringLiteral("ﾌｧｲﾙ 'a.jpg' でｴﾗｰが発生しました。 '20009', ﾌｧｲﾙﾌｫｰﾏｯﾄが無効です。."));
         QCOMPARE(engineErrorMessage(QStringLiteral("x "), 20020), QStringLiteral("x '20020', ."));
+        QCOMPARE(quotedErrorMessage(20005, QStringLiteral("が発生しました。")),
+                 QStringLiteral("ｴﾗｰ '20005, ﾌｧｲﾙ書き込み中にｴﾗｰが発生しました。' が発生しました。"));
+        // Run-time errors: the engine's own number, else the classic ones.
+        const RunTimeError cancel = runTimeError(qova::engine::EngineError(20150, "Cancel"));
+        QVERIFY(isCancel(cancel));
+        QVERIFY(!isCancel(runTimeError(qova::engine::EngineError(20013, "x"))));
+        QCOMPARE(runTimeErrorMessage(QStringLiteral("VB Error: "), runTimeError(std::bad_alloc())),
+                 QStringLiteral("VB Error: '7' - Out of memory."));
+        QCOMPARE(runTimeError(std::overflow_error("o")).number, 6);
+        QCOMPARE(runTimeError(std::logic_error("l")).number, 5);
+    }
+
+    // The texts the user sees, exactly as they were written by hand before
+    // they came from the engine's table.
+    void fileTypeTexts() {
+        QCOMPARE(startPattern(),
+                 QStringLiteral("*.cmp;*.jpe;*.jpg;*.jpeg;*.jff;*.jtf;*.bmp;*.tif;*.tga;*.pcx;*.cal;*.mac;*.img;*.msp;"
+                                "*.wpg;*.ras;*.pct;*.pcd;*.eps;*.wmf;*.psd;*.avi"));
+        WindowState s;
+        fillFormatTable(s);
+        const char* const rows[22][2] = {
+            {"すべてのﾌｧｲﾙ", "*.*"}, {"Windows & OS/2", "*.bmp"}, {"CALS", "*.cal"}, {"GEM Image", "*.img"},
+            {"IBM IOCA", "*.ica"}, {"JPG", "*.jpg;*.jff;*.jtf"}, {"Macintosh PICTURE", "*.pct"},
+            {"MacPaint", "*.mac"}, {"Microsoft Paint", "*.msp"}, {"Photo CD", "*.pcd"}, {"PCX", "*.pcx"},
+            {"PostScript Raster", "*.eps"}, {"SUN Raster", "*.ras"}, {"TGA", "*.tga"}, {"TIFF", "*.tif"},
+            {"Windows Metafile", "*.wmf"}, {"CMP", "*.cmp"}, {"Winfax", "*.wfx"}, {"FlashPix", "*.fpx"},
+            {"Microsoft Fax", "*.awd"}, {"Icon", "*.ico"}, {"Cursor", "*.cur"}};
+        QString filter;
+        for (int i = 0; i < 22; ++i) {
+            QCOMPARE(s.FormatName[size_t(i)], QString::fromUtf8(rows[i][0]));
+            QCOMPARE(s.FormatPattern[size_t(i)], QString::fromUtf8(rows[i][1]));
+            filter += QString::fromUtf8(rows[i][0]) + '|' + QString::fromUtf8(rows[i][1]) + '|';
+        }
+        QVERIFY(s.FormatName[22].isEmpty() && s.FormatPattern[22].isEmpty());
+        QCOMPARE(openFilter(s), filter);
+        // A click loads these, by the last four characters of the name.
+        const QStringList loads = {".JPG", ".BMP", "JPEG", ".GIF", ".TIF", ".JFF", ".CMP", ".JTF",
+                                   ".TGA", ".PCX", ".CAL", ".MAC", ".MSP", ".IMG", ".WPG", ".RAS",
+                                   ".PCT", ".PCD", ".EPS", ".WMF", ".AVI", ".PSD", ".JPE"};
+        for (const QString& ext : loads) QVERIFY2(loadsOnClick("name" + ext.toLower()), qPrintable(ext));
+        for (const char* name : {"a.png", "a.ico", "a.cur", "a.txt", "a.wfx", "jpg", ""})
+            QVERIFY2(!loadsOnClick(QString::fromLatin1(name)), name);
+    }
+
+    // The trap ends a failing handler quietly, hands a handler the leading
+    // arguments it takes, and runs the probe tests put in first.
+    void errorTrap() {
+        int got = 0;
+        trap([&](int a) { got = a; })(7, QStringLiteral("ignored"));
+        QCOMPARE(got, 7);
+        trap([&] { throw qova::engine::EngineError(20000, "x"); })(1);
+        trap([&] { throw 42; })();
+        int probed = 0;
+        setTrapProbe([&] { ++probed; });
+        trapped([&] { got = 9; });
+        QCOMPARE(probed, 1);
+        QCOMPARE(got, 9);
+        setTrapProbe([] { throw std::runtime_error("first"); });
+        trapped([&] { got = 10; });
+        QCOMPARE(got, 9);
+        setTrapProbe({});
     }
 
     void resizeRules_data() {
