@@ -36,12 +36,7 @@ void ConvertCommand::mnuFileConvert_Click() {
         dlg.showOpen(ctx_.mainWindow());
         const QString source = dlg.fileName;
 
-        dlg.filter = kAllFilesFilter;
-        dlg.option16 = 4096;
-        dlg.title = QStringLiteral("Save File");
-        dlg.flags = 60;
-        dlg.saveSwitch = -1;
-        dlg.showSave(ctx_.mainWindow());
+        showSaveDialog(dlg, QStringLiteral("Save File"), ctx_.mainWindow());
         const QString dest = dlg.fileName;
 
         ctx_.WaitCursorOn();

@@ -19,6 +19,15 @@ namespace {
 const QString kSaveErrorTitle = QStringLiteral("ｴﾗｰ: ﾌｧｲﾙの保存");
 }  // namespace
 
+void showSaveDialog(engine::EngineDialog& dlg, const QString& title, QWidget* owner) {
+    dlg.filter = kAllFilesFilter;
+    dlg.option16 = 4096;
+    dlg.title = title;
+    dlg.flags = 60;
+    dlg.saveSwitch = -1;
+    dlg.showSave(owner);
+}
+
 int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg, const QString& path) {
     const int16_t format = int16_t(dlg.format), bits = int16_t(dlg.bits), quality = int16_t(dlg.quality);
     if (dlg.stamp)
@@ -37,12 +46,7 @@ SaveCommands::~SaveCommands() = default;
 void SaveCommands::mnuFileSave_Click() {
     engine::EngineDialog& dlg = *ctx_.controls().ImgDlg1;
     try {
-        dlg.filter = kAllFilesFilter;
-        dlg.option16 = 4096;
-        dlg.title = QStringLiteral("ﾌｧｲﾙの保存");
-        dlg.flags = 60;
-        dlg.saveSwitch = -1;
-        dlg.showSave(ctx_.mainWindow());
+        showSaveDialog(dlg, QStringLiteral("ﾌｧｲﾙの保存"), ctx_.mainWindow());
         const QString path = dlg.fileName;
         const int16_t r = saveAsChosen(*ctx_.controls().Img1, dlg, path);
         if (r != 0)

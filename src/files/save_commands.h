@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class QWidget;
+
 namespace qova::shell {
 class ShellContext;
 }
@@ -21,6 +23,11 @@ class Form2;
 
 // The save dialog's filter: every file.
 inline const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*");
+
+// Shows the engine's save dialog as Save and the conversion put it up: every
+// file, option 16 = 4096, flags 60, save switch −1, with `title`. Cancel
+// raises the engine's error 20150.
+void showSaveDialog(engine::EngineDialog& dlg, const QString& title, QWidget* owner);
 
 // Writes the image of `img` to `path` with the format, depth, quality and
 // either the stamp or the save option the dialog returned; a stamp save does
