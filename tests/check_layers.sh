@@ -9,14 +9,14 @@
 # Usage: check_layers.sh SRC_DIR | check_layers.sh --self-test
 set -euo pipefail
 
-layer_of() {  # a path relative to src
+layer_of() {  # a path relative to src; sets $layer (no subshell: this runs per include)
     case $1 in
-    engine/core/*) echo core ;;
-    engine/*) echo engine ;;
-    shell/*) echo shell ;;
-    app/* | main.cpp) echo app ;;
-    */*) echo "sub:${1%%/*}" ;;
-    *) echo app ;;
+    engine/core/*) layer=core ;;
+    engine/*) layer=engine ;;
+    shell/*) layer=shell ;;
+    app/* | main.cpp) layer=app ;;
+    */*) layer="sub:${1%%/*}" ;;
+    *) layer=app ;;
     esac
 }
 
@@ -33,12 +33,13 @@ allowed() {  # from-layer to-layer
 }
 
 check() {
-    local src faults=0 f rel from dir line inc target trel to
+    local src faults=0 f rel from dir line inc target trel to layer
     src=$(cd "$1" && pwd)
     while IFS= read -r -d '' f; do
         rel=${f#"$src"/}
-        from=$(layer_of "$rel")
-        dir=$(dirname "$f")
+        layer_of "$rel"
+        from=$layer
+        dir=${f%/*}
         while IFS= read -r line; do
             if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]*|qt[^>]*)[/\>] ]]; then
                 if [ "$from" = core ]; then
@@ -50,7 +51,8 @@ check() {
             [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]] || continue
             inc=${BASH_REMATCH[1]}
             if [ -e "$dir/$inc" ]; then
-                target=$(realpath -m "$dir/$inc")
+                target=$dir/$inc
+                [[ $inc == *..* ]] && target=$(realpath -m "$target")
             elif [ -e "$src/$inc" ]; then
                 target=$src/$inc
             else
@@ -66,7 +68,8 @@ check() {
                 continue
                 ;;
             esac
-            to=$(layer_of "$trel")
+            layer_of "$trel"
+            to=$layer
             if ! allowed "$from" "$to"; then
                 echo "$rel: $from includes $to: $line"
                 faults=$((faults + 1))
