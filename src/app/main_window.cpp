@@ -63,11 +63,17 @@ Form1::~Form1() {
 }
 
 void Form1::createSubsystems() {
-    // One line per subsystem; each wires its own menu items and events and
-    // offers its services through the context.
+    // One line per subsystem (each in its slot, so subsystems landing side
+    // by side do not touch the same lines); each wires its own menu items
+    // and events and offers its services through the context.
     add<files::Files>();
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
+    // processing
+    // regions
+    // output
+    // database
+    // toolbar and display preferences (app)
 }
 
 animation::Form6* Form1::form6() const { return animation_->form6(); }

@@ -50,7 +50,12 @@ public:
 struct Services {
     BrowserService* browser = nullptr;
     AnimationToolbox* toolbox = nullptr;
-    // A new service: its interface above and one pointer here.
+    // A new service: its interface above and one pointer here, in the
+    // offering subsystem's slot.
+    // processing
+    // regions
+    // output
+    // database
 };
 
 }  // namespace qova::shell
