@@ -22,9 +22,17 @@ HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
     resize(680, 720);
 }
 
+QString programFile(const QString& name) {
+    if (QFileInfo(name).isAbsolute()) return name;
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString beside = here.absoluteFilePath(name);
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString shared = QDir::cleanPath(here.absoluteFilePath(QStringLiteral("../share/qova/") + name));
+    return QFileInfo(shared).isFile() ? shared : beside;
+}
+
 void HelpWindow::showContents(const QString& file) {
-    QFileInfo info(file);
-    if (info.isRelative()) info = QFileInfo(QDir(QCoreApplication::applicationDirPath()), file);
+    const QFileInfo info(programFile(file));
     file_ = info.absoluteFilePath();
     if (info.isFile()) {
         clearHistory();
