@@ -10,7 +10,7 @@
 
 #include "app/help_about.h"
 #include "app/main_window.h"
-#include "app/status_bar.h"
+#include "shell/status_bar.h"
 
 namespace {
 
@@ -20,12 +20,12 @@ namespace {
 // set), opening Help, and printing the status panels and the help file shown.
 // Environment only: the command line is the picture's path and nothing else.
 void reportAndQuit(qova::app::Form1& w) {
-    using qova::app::MenuId;
+    using qova::shell::MenuId;
     const QString grab = qEnvironmentVariable("QOVA_GRAB");
     if (!grab.isEmpty()) w.grab().save(grab);
     QTextStream out(stdout);
-    out << "image " << w.fImage;
-    for (int panel = 3; panel <= 6; ++panel) out << " | " << w.StatusBar1->panelText(panel);
+    out << "image " << w.state().fImage;
+    for (int panel = 3; panel <= 6; ++panel) out << " | " << w.controls().StatusBar1->panelText(panel);
     out << '\n';
     w.action(MenuId::mnuHelpHelp)->trigger();
     if (const auto* help = w.findChild<qova::app::HelpWindow*>())
