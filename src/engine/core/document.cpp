@@ -162,6 +162,7 @@ int16_t ImageDocument::save(const SaveRequest& req) const {
 void ImageDocument::setDocument(Document doc) {
     doc_ = std::move(doc);
     index_ = 0;
+    region_ = Region();
     changed(Change::Replaced);
 }
 

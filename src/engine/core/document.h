@@ -11,6 +11,7 @@
 
 #include "formats/formats.h"
 #include "pages.h"
+#include "regions/region.h"
 
 namespace qova::engine {
 
@@ -76,6 +77,14 @@ public:
     // with pages. Returns kErrBadHandle when empty.
     int16_t save(const SaveRequest& req) const;
 
+    // --- region ---
+    // The region set on the picture: operations change only the pixels
+    // inside it. It describes the picture, so a new picture drops it.
+    bool hasRegion() const { return !region_.isEmpty(); }
+    const Region* region() const { return region_.isEmpty() ? nullptr : &region_; }
+    void setRegion(const Region& r) { region_ = r; }
+    void clearRegion() { region_ = Region(); }
+
     // --- animation settings ---
     bool animationLoop() const { return doc_.animation.loop; }
     void setAnimationLoop(bool on) { doc_.animation.loop = on; }
@@ -95,6 +104,7 @@ private:
     uint32_t handle_ = 0;
     std::string source_;
     bool preLoad_ = false;
+    Region region_;
     Listener listener_;
 };
 
