@@ -182,6 +182,22 @@ int16_t ImageControl::resizeBitmap(double width, double height, int flags) {
     return code;
 }
 
+int16_t ImageControl::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,
+                              int op) {
+    log(dispid::Combine);
+    return d->doc.combine(dx, dy, w, h, srcHandle, sx, sy, op, [this](int p) { reportProgress(p); });
+}
+
+int16_t ImageControl::greyscale(int bits) {
+    log(dispid::Greyscale);
+    return d->doc.greyscale(bits, [this](int p) { reportProgress(p); });
+}
+
+int16_t ImageControl::createBitmap(int width, int height, int bits) {
+    log(dispid::CreateBitmap);
+    return d->doc.createBitmap(width, height, bits);
+}
+
 void ImageControl::copyToClipboard(int) {
     log(dispid::CopyToClipboard);
     (void)d->doc.bitmapWidth();  // an empty control fails as every bitmap read does
@@ -248,6 +264,20 @@ std::span<const Entry> documentEntries() {
         {dispid::Resize, "resizeBitmap",
          [](C& c, const L& a) {
              return V(c.resizeBitmap(arg(a, 0).toDouble(), arg(a, 1).toDouble(), arg(a, 2).toInt()));
+         },
+         nullptr},
+        {dispid::Combine, "combine",
+         [](C& c, const L& a) {
+             return V(c.combine(arg(a, 0).toDouble(), arg(a, 1).toDouble(), arg(a, 2).toDouble(),
+                                arg(a, 3).toDouble(), arg(a, 4).toUInt(), arg(a, 5).toDouble(), arg(a, 6).toDouble(),
+                                arg(a, 7).toInt()));
+         },
+         nullptr},
+        {dispid::Greyscale, "greyscale", [](C& c, const L& a) { return V(c.greyscale(arg(a, 0).toInt())); },
+         nullptr},
+        {dispid::CreateBitmap, "createBitmap",
+         [](C& c, const L& a) {
+             return V(c.createBitmap(arg(a, 0).toInt(), arg(a, 1).toInt(), arg(a, 2).toInt()));
          },
          nullptr},
         {dispid::Load, "load",

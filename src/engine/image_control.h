@@ -135,6 +135,11 @@ public:
     // named apart from QWidget::resize, which sizes the control);
     // flags 0 takes the nearest pixel, 1 resamples. Returns the engine code.
     int16_t resizeBitmap(double width, double height, int flags);
+    // Shared with the hidden stores (see ImageDocument): combine (322),
+    // greyscale (275), create bitmap (302). Return the engine code.
+    int16_t combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy, int op);
+    int16_t greyscale(int bits);
+    int16_t createBitmap(int width, int height, int bits);
 
     // --- clipboard (id 308) ---
     void copyToClipboard(int flags);

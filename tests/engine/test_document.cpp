@@ -18,6 +18,7 @@
 #include "engine/core/formats/write_file.h"
 #include "engine/core/handle_registry.h"
 #include "engine/core/handles.h"
+#include "engine/core/ops/ranges.h"
 #include "engine/image_store.h"
 #include "support/images.h"
 
@@ -116,6 +117,35 @@ private slots:
         QCOMPARE(seen, (std::vector<C>{C::Replaced, C::Pixels, C::Resized, C::Pixels, C::Resized}));
         QVERIFY_THROWS_EXCEPTION(EngineError, doc.setBitmapListIndex(3));
         QCOMPARE(doc.bitmapListIndex(), 2);
+    }
+
+    // The operations the stores share with the control: a combine changes only
+    // pixels inside the destination's region, a failing operation leaves the
+    // page as it was, and a new picture drops the region it had.
+    void sharedOperationsHonourTheRegion() {
+        ImageStore dst(QStringLiteral("Img1"));
+        QCOMPARE(dst.greyscale(8), int16_t(kErrBadHandle));
+        QCOMPARE(dst.createBitmap(10, 6, 24), int16_t(kOk));
+        QCOMPARE(dst.bitmapWidth(), 10);
+        QCOMPARE(dst.currentBitmap().pixel(0, 0), (Rgb{255, 255, 255}));
+        const uint32_t black = HandleTable::instance().add(Bitmap::createFilled(10, 6, 24, false, 0));
+        dst.setRegion(Region::rectangle(RectI{2, 1, 3, 2}));
+        QCOMPARE(dst.combine(0, 0, 10, 6, black, 0, 0, ops::kCombineCopy), int16_t(kOk));
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 10; ++x) {
+                const bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
+                QCOMPARE(dst.currentBitmap().pixel(x, y), inside ? (Rgb{0, 0, 0}) : (Rgb{255, 255, 255}));
+            }
+        const Bitmap before = dst.currentBitmap();
+        QCOMPARE(dst.greyscale(5), int16_t(kErrBadParam));
+        QVERIFY(qova::test::samePixels(dst.currentBitmap(), before));
+        QCOMPARE(dst.combine(0, 0, 1, 1, 0, 0, 0, ops::kCombineCopy), int16_t(kErrBadHandle));
+        QVERIFY(dst.hasRegion());
+        QCOMPARE(dst.createBitmap(4, 4, 24), int16_t(kOk));
+        QVERIFY(!dst.hasRegion());
+        QCOMPARE(dst.greyscale(8), int16_t(kOk));
+        QCOMPARE(dst.bitsPerPixel(), 8);
+        HandleTable::instance().remove(black);
     }
 
     // Handles are never 0, and after the counter wraps a number still in use

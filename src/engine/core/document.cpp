@@ -4,6 +4,10 @@
 #include "engine_error.h"
 #include "formats/read_ahead.h"
 #include "handles.h"
+#include "ops/compose.h"
+#include "ops/reduce.h"
+
+#include <cmath>
 
 namespace qova::engine {
 
@@ -157,6 +161,43 @@ void ImageDocument::setImageSource(const std::string& path) {
 int16_t ImageDocument::save(const SaveRequest& req) const {
     if (isEmpty()) return kErrBadHandle;
     return saveFile(doc_, req, index_);
+}
+
+int16_t ImageDocument::applyToPage(const PageOp& op) {
+    if (isEmpty()) return kErrBadHandle;
+    Bitmap page = currentBitmap();
+    const int16_t code = op(page, region());
+    if (code == kOk) setCurrentBitmap(page);
+    return code;
+}
+
+int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,
+                               int op, const ProgressFn& progress) {
+    Bitmap src;
+    if (!HandleTable::instance().get(srcHandle, src)) return kErrBadHandle;
+    auto whole = [](double v) { return int(std::lround(v)); };
+    return applyToPage([&](Bitmap& page, const Region* r) {
+        return ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy), op, r,
+                            progress);
+    });
+}
+
+int16_t ImageDocument::greyscale(int bits, const ProgressFn& progress) {
+    return applyToPage([&](Bitmap& page, const Region* r) { return ops::greyscale(page, bits, r, progress); });
+}
+
+int16_t ImageDocument::createBitmap(int width, int height, int bits) {
+    Bitmap b;
+    const int16_t code = ops::createBitmap(width, height, bits, false, b);
+    if (code != kOk) return code;
+    Document doc;
+    doc.frames.push_back(Frame{b});
+    doc.info.width = width;
+    doc.info.height = height;
+    doc.info.bpp = bits;
+    doc.info.pageCount = 1;
+    setDocument(std::move(doc));
+    return kOk;
 }
 
 void ImageDocument::setDocument(Document doc) {

@@ -85,6 +85,23 @@ public:
     void setRegion(const Region& r) { region_ = r; }
     void clearRegion() { region_ = Region(); }
 
+    // --- operations on the page shown ---
+    // Runs `op` on the page shown (with the region, when one is set) and
+    // keeps the result only when it returns kOk, so a failed operation
+    // leaves the picture as it was. Returns the operation's code, or
+    // kErrBadHandle when the document is empty.
+    using PageOp = std::function<int16_t(Bitmap& page, const Region* region)>;
+    int16_t applyToPage(const PageOp& op);
+    // Operations several callers share (the visible control and the hidden
+    // stores): combine (322) puts w × h pixels of the bitmap `srcHandle`
+    // names at (dx, dy), changing only pixels inside this document's region;
+    // greyscale (275) converts to `bits` grey; createBitmap (302) replaces
+    // the document with one new white page.
+    int16_t combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy, int op,
+                    const ProgressFn& progress = {});
+    int16_t greyscale(int bits, const ProgressFn& progress = {});
+    int16_t createBitmap(int width, int height, int bits);
+
     // --- animation settings ---
     bool animationLoop() const { return doc_.animation.loop; }
     void setAnimationLoop(bool on) { doc_.animation.loop = on; }
