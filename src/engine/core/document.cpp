@@ -30,6 +30,7 @@ ImageDocument::ImageDocument() {
 ImageDocument::~ImageDocument() { HandleTable::instance().remove(handle_); }
 
 void ImageDocument::changed(Change c) const {
+    ++generation_;
     if (listener_) listener_(c);
 }
 
@@ -165,10 +166,17 @@ int16_t ImageDocument::save(const SaveRequest& req) const {
 
 int16_t ImageDocument::applyToPage(const PageOp& op) {
     if (isEmpty()) return kErrBadHandle;
+    // Progress reports let the program's events run mid-operation, and one
+    // may load another picture or set another region: the operation works
+    // on copies, and its result is kept only for the page it was made from.
     Bitmap page = currentBitmap();
-    const int16_t code = op(page, region());
-    if (code == kOk) setCurrentBitmap(page);
-    return code;
+    const Region region = region_;
+    const uint64_t generation = generation_;
+    const int16_t code = op(page, region.isEmpty() ? nullptr : &region);
+    if (code != kOk) return code;
+    if (generation_ != generation) return kErrBadHandle;
+    setCurrentBitmap(page);
+    return kOk;
 }
 
 int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,
