@@ -24,6 +24,7 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "processing/processing.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
@@ -70,6 +71,7 @@ void Form1::createSubsystems() {
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
     // processing
+    add<processing::Processing>();
     // regions
     // output
     // database
