@@ -115,7 +115,7 @@ QSpinBox* ParamDialog::addValue(const QString& name, const QString& label, ops::
     d->setValue(toDial(box->value()));
     connect(d, &QDial::valueChanged, box, [box, toDial](int v) {
         const int deg = toDial(v);  // the mapping is its own inverse
-        if (deg >= box->minimum() && deg <= box->maximum()) box->setValue(deg);
+        if (deg != box->value() && deg >= box->minimum() && deg <= box->maximum()) box->setValue(deg);
     });
     connect(box, &QSpinBox::valueChanged, d, [d, toDial](int deg) {
         if (toDial(d->value()) != deg) d->setValue(toDial(deg));
@@ -140,7 +140,11 @@ void ParamDialog::placeRow(QSpinBox* box, QAbstractSlider* bar, const QString& n
     bar->setRange(range.min, range.max);
     bar->setValue(box->value());
     bar->setPageStep(std::max(1, (range.max - range.min) / 10));
-    connect(bar, &QAbstractSlider::valueChanged, box, &QSpinBox::setValue);
+    // Only a real change goes back to the box: setting it rewrites its text,
+    // which would spoil a number being typed ("2." becoming "2.00").
+    connect(bar, &QAbstractSlider::valueChanged, box, [box](int v) {
+        if (box->value() != v) box->setValue(v);
+    });
     connect(box, &QSpinBox::valueChanged, bar, &QAbstractSlider::setValue);
     connect(box, &QSpinBox::valueChanged, this, &ParamDialog::refreshPreview);
     auto* field = new QWidget(this);
