@@ -1,5 +1,6 @@
 #include "processing/effect_commands.h"
 
+#include "engine/core/bitmap.h"
 #include "engine/core/document_ops.h"
 #include "engine/core/ops/ranges.h"
 #include "engine/engine_dialog.h"
@@ -105,7 +106,11 @@ void EffectCommands::EffectsEdgeEnhance_Click() {
     shell::trapped([&] {
         ctx_.StatusInit();
         scratch_->setBitmapHandle(img.bitmapHandle());
+        const engine::Bitmap source = scratch_->currentBitmap();
         engine::docops::spatialFilter(*scratch_, engine::ops::kFilterEdgeDetail, img.progressReporter());
+        // The filter's progress reports let events run: a picture put into
+        // Img1 meanwhile must not get this one's edges.
+        if (!img.currentBitmap().sharesWith(source)) return;
         const double w = scratch_->bitmapWidth(), h = scratch_->bitmapHeight();
         img.combine(0, 0, w, h, scratch_->bitmapHandle(), 0, 0, engine::ops::kCombineAddDetail);
     });

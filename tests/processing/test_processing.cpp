@@ -404,6 +404,29 @@ private slots:
         }
     }
 
+    // The gauge lets events run mid-command (the toolbar is not disabled): a
+    // picture put into Img1 then keeps its own pixels.
+    void pictureReplacedMidCommandIsLeftAlone() {
+        for (MenuId item : {MenuId::ColorInvert, MenuId::EffectsEdgeEnhance, MenuId::EffectsMedian}) {
+            Window w;
+            w.show(test::madeImage(400, 300, 24));
+            w.form->state().fProgress = 1;
+            EngineDialog::setAnswerHook([](QDialog&, Kind) { return true; });
+            const Bitmap other = test::madeImage(30, 20, 24, 4);
+            bool replaced = false;
+            QObject::connect(w.img(), &engine::ImageControl::progress, w.img(), [&](int p) {
+                if (p > 0 && !replaced) {
+                    replaced = true;
+                    w.img()->setCurrentBitmap(other);
+                }
+            });
+            w.choose(item);
+            QVERIFY(replaced);
+            QVERIFY(test::samePixels(w.img()->currentBitmap(), other));
+            QVERIFY(w.menusOn());
+        }
+    }
+
     // A picture whose red levels are all 0: one full-height bar at x = 0 and
     // YMax the pixel count. A largest count of 7 gives YMaxDiv2 "3.5".
     // Drawing changes nothing; without a picture the bars stay as they were.
