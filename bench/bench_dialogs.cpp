@@ -167,10 +167,10 @@ std::vector<Case> cases() {
     };
 }
 
-// The operation's own time: best of two runs on a copy sharing the pixels.
+// The operation's own time: best of three runs on a copy sharing the pixels.
 double opMs(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
     double best = 1e30;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         Bitmap work = pic;
         const auto t0 = Clock::now();
         op(work);
@@ -240,7 +240,8 @@ int main(int argc, char** argv) {
 
     std::printf("\n2. Command in the main window (dialog answered at once, repaint painted) vs the operation alone\n");
     std::printf("%-16s %9s %9s %9s %9s %9s %9s %9s\n", "command", "total ms", "dialog", "after", "paint", "op ms",
-                "total/op", "after/op");
+                "total/op", "/op+rep");
+    double repaint = 1e30;
     app::Form1 form(std::make_unique<QuietUi>());
     form.Form_Load(QString());
     form.resize(1280, 900);
@@ -251,39 +252,45 @@ int main(int argc, char** argv) {
         form.controls().Img1->setDocument(docOf(pic));
         form.UpdateImageInfo();
         settle();
-        double best = 1e30;
         for (int k = 0; k < 3; ++k) {
             form.controls().Img1->setCurrentBitmap(pic.clone());
             const auto t0 = Clock::now();
             form.controls().Img1->repaint();
             settle();
-            best = std::min(best, msSince(t0));
+            repaint = std::min(repaint, msSince(t0));
         }
-        std::printf("%-16s %9.1f  (showing a changed 24-megapixel picture fitted to the window)\n", "repaint only", best);
+        std::printf("%-16s %9.1f  (showing a changed 24-megapixel picture fitted to the window)\n", "repaint only",
+                    repaint);
     }
     for (size_t i = 0; i < all.size(); ++i) {
         const Case& c = all[i];
         if (!only.empty() && only != c.name) continue;
-        form.controls().Img1->setDocument(docOf(pic));
-        form.UpdateImageInfo();
-        settle();
-        Clock::time_point shown, closed;
-        EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
-            shown = Clock::now();
-            c.set(d, 0);
-            closed = Clock::now();
-            return true;
-        });
-        const auto t0 = Clock::now();
-        shown = closed = t0;
-        form.action(c.item)->trigger();
-        const double returned = msSince(t0);
-        settle();
-        const double total = msSince(t0);
-        const double dialog = std::chrono::duration<double, std::milli>(closed - t0).count();
-        const double after = total - dialog;
-        std::printf("%-16s %9.1f %9.1f %9.1f %9.1f %9.1f %8.2fx %8.2fx\n", c.name, total, dialog, after,
-                    total - returned, own[i], total / own[i], after / own[i]);
+        // Best of three runs, each on the photo as loaded.
+        double total = 1e30, dialog = 0, paint = 0;
+        for (int run = 0; run < 3; ++run) {
+            form.controls().Img1->setDocument(docOf(pic));
+            form.UpdateImageInfo();
+            settle();
+            Clock::time_point closed;
+            EngineDialog::setAnswerHook([&](QDialog& d, EngineDialog::Kind) {
+                c.set(d, 0);
+                closed = Clock::now();
+                return true;
+            });
+            const auto t0 = Clock::now();
+            closed = t0;
+            form.action(c.item)->trigger();
+            const double returned = msSince(t0);
+            settle();
+            const double t = msSince(t0);
+            if (t < total) {
+                total = t;
+                dialog = std::chrono::duration<double, std::milli>(closed - t0).count();
+                paint = t - returned;
+            }
+        }
+        std::printf("%-16s %9.1f %9.1f %9.1f %9.1f %9.1f %8.2fx %8.2fx\n", c.name, total, dialog, total - dialog,
+                    paint, own[i], total / own[i], total / (own[i] + repaint));
         std::fflush(stdout);
     }
     EngineDialog::setAnswerHook({});
@@ -292,6 +299,8 @@ int main(int argc, char** argv) {
                 "max/op: slowest preview update over the operation's own time on the whole photo.\n"
                 "dialog: from the menu item to the dialog confirmed (no time for the user); after: the rest\n"
                 "  (snapshot, operation through the control, view reset, status, repaint painted);\n"
-                "  paint: the part of it spent painting the changed picture once the command returned.\n");
+                "  paint: the part of it spent painting the changed picture once the command returned.\n"
+                "/op+rep: total over the operation's own time plus \"repaint only\" (the floor of a command\n"
+                "  that changes the picture and shows it). Commands: best of three runs.\n");
     return 0;
 }

@@ -10,7 +10,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "engine/core/cv_bitmap.h"
-#include "../image_control_p.h"
+#include "engine/image_control_p.h"
 
 namespace qova::engine {
 
