@@ -1,6 +1,7 @@
-// The engine dialog control: the engine's own open and save dialogs. The
-// program puts the settings (filter, title, flags …), shows a dialog and
-// reads the results back as properties; Cancel raises EngineError 20150.
+// The engine dialog control: the engine's own open and save dialogs and the
+// parameter dialogs of the processing commands. The program puts the
+// settings (filter, title, flags …), shows a dialog and reads the results
+// back as properties; Cancel raises EngineError 20150.
 #pragma once
 
 #include <QObject>

@@ -2,7 +2,8 @@
 // the picture's colours, or fixed) and the dithering, with the number of
 // colours the choice leaves. It starts from the picture in front of it: a
 // picture of 8 bits or fewer at its own depth, anything deeper at 8 bits;
-// an optimised palette with error diffusion.
+// an optimised palette with error diffusion. The command's flags choose
+// nothing here: this dialog has one variant.
 #pragma once
 
 #include "param_dialog.h"
