@@ -4,6 +4,8 @@
 // to the last computation.
 #include <QtTest>
 
+#include <cstring>
+
 #include "engine/core/codes.h"
 #include "engine/core/document_ops.h"
 #include "engine/core/engine_error.h"
@@ -53,6 +55,17 @@ private slots:
         const Bitmap before = c.currentBitmap();
         QCOMPARE(c.brightness(500), int16_t(kErrBadParam));
         QVERIFY(c.currentBitmap().sharesWith(before));
+        // Nor does one with nothing to do (stretching black and white): the
+        // view is not told of a change.
+        ImageDocument doc;
+        Bitmap bw = Bitmap::createFilled(4, 2, 24, false, 0);
+        std::memset(bw.mutableRow(1), 255, 12);
+        doc.setDocument(docOf(bw));
+        int changes = 0;
+        doc.setListener([&](ImageDocument::Change) { ++changes; });
+        QCOMPARE(docops::stretchIntensity(doc), int16_t(kOk));
+        QCOMPARE(changes, 0);
+        QVERIFY(doc.currentBitmap().sharesWith(bw));
     }
 
     // Progress reports let events run; one of them may put another picture

@@ -175,6 +175,12 @@ int16_t ImageDocument::applyToPage(const PageOp& op) {
     const int16_t code = op(page, region.isEmpty() ? nullptr : &region);
     if (code != kOk) return code;
     if (generation_ != generation) return kErrBadHandle;
+    // An operation with nothing to do (stretching a picture that spans every
+    // level) hands the page back untouched: the view keeps what it drew.
+    const Bitmap& before = currentBitmap();
+    if (page.sharesWith(before) && page.width() == before.width() && page.height() == before.height() &&
+        page.bpp() == before.bpp() && page.isGrey() == before.isGrey() && page.palette() == before.palette())
+        return kOk;
     setCurrentBitmap(page);
     return kOk;
 }
