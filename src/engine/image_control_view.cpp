@@ -327,6 +327,12 @@ void ImageControl::updateScrollBars() {
 
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
+    paintPicture(p);
+    // The region's outline, a tracking drag and the floater lie over the picture.
+    paintRegions(p);
+}
+
+void ImageControl::paintPicture(QPainter& p) {
     p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
     if (isEmpty()) return;
     const Bitmap& b = currentBitmap();
@@ -353,6 +359,7 @@ void ImageControl::paintEvent(QPaintEvent*) {
             d->reducedValid = true;
         }
         p.drawImage(target.topLeft(), d->reduced);
+        p.setClipping(false);
         return;
     }
     if (!d->wrappedValid) {
@@ -374,6 +381,7 @@ void ImageControl::paintEvent(QPaintEvent*) {
                                target.top() + (aligned.top() - l.source.top()) / sy, aligned.width() / sx,
                                aligned.height() / sy);
     p.drawImage(alignedTarget, d->wrapped, aligned);
+    p.setClipping(false);
 }
 
 void ImageControl::resizeEvent(QResizeEvent* e) {
@@ -397,6 +405,13 @@ void ImageControl::keyReleaseEvent(QKeyEvent* e) {
 }
 
 namespace {
+// Mouse events deliver positions in twips, whatever coordinate unit is in
+// force (the handlers switch the unit while they run).
+double twips(const QWidget* w, double px, bool horizontal) {
+    const double dpi = horizontal ? w->logicalDpiX() : w->logicalDpiY();
+    return px * 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
 int buttonCode(Qt::MouseButtons b) {
     int c = 0;
     if (b & Qt::LeftButton) c |= 1;
@@ -409,20 +424,25 @@ int buttonCode(Qt::MouseButtons b) {
 void ImageControl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     const QPointF pos = e->position();
-    emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                   toUnit(pos.y(), false));
+    emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                   twips(this, pos.y(), false));
+    // A handler may just have asked for a tracking drag: it starts here.
+    regionsMousePress(e);
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent* e) {
     const QPointF pos = e->position();
-    emit mouseMove(buttonCode(e->buttons()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                   toUnit(pos.y(), false));
+    regionsMouseMove(e);
+    emit mouseMove(buttonCode(e->buttons()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                   twips(this, pos.y(), false));
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF pos = e->position();
-    emit mouseUp(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                 toUnit(pos.y(), false));
+    // A tracking drag ends (and sets the region) before the release is told.
+    regionsMouseRelease(e);
+    emit mouseUp(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                 twips(this, pos.y(), false));
     if (e->button() == Qt::LeftButton && viewport()->rect().contains(pos.toPoint())) emit clicked();
 }
 

@@ -27,9 +27,13 @@ ImageDocument::ImageDocument() {
     handle_ = HandleTable::instance().addProvider([this]() { return currentBitmap(); });
 }
 
-ImageDocument::~ImageDocument() { HandleTable::instance().remove(handle_); }
+ImageDocument::~ImageDocument() {
+    HandleTable::instance().remove(handle_);
+    if (floaterHandle_) HandleTable::instance().remove(floaterHandle_);
+}
 
-void ImageDocument::changed(Change c) const {
+void ImageDocument::changed(Change c) {
+    ++serial_;
     if (listener_) listener_(c);
 }
 
@@ -46,7 +50,11 @@ void ImageDocument::setBitmapHandle(uint32_t handle) {
     }
     if (handle == handle_) return;
     const Bitmap b = bitmapOf(handle);
+    // A floater's handle brings its region along.
+    Region carried;
+    const bool carries = HandleTable::instance().region(handle, carried);
     if (!isEmpty()) {
+        if (carries) setRegion(carried);
         setCurrentBitmap(b);
         return;
     }
@@ -57,6 +65,7 @@ void ImageDocument::setBitmapHandle(uint32_t handle) {
     doc.info.bpp = b.bpp();
     doc.info.pageCount = 1;
     setDocument(std::move(doc));
+    if (carries) setRegion(carried);
 }
 
 int ImageDocument::bitmapWidth() const {
@@ -97,6 +106,7 @@ void ImageDocument::setBitmapListIndex(int index) {
     const Bitmap& before = currentBitmap();
     const int w = before.width(), h = before.height();
     index_ = index;
+    newPicture();
     changed(currentBitmap().width() != w || currentBitmap().height() != h ? Change::Resized : Change::Pixels);
 }
 
@@ -108,6 +118,7 @@ void ImageDocument::insertBitmapListItem(int position, uint32_t handle) {
     Change c = Change::Pixels;
     if (frames.size() == 1) {
         index_ = 0;
+        newPicture();
         doc_.info.width = b.width();
         doc_.info.height = b.height();
         doc_.info.bpp = b.bpp();
@@ -203,8 +214,14 @@ int16_t ImageDocument::createBitmap(int width, int height, int bits) {
 void ImageDocument::setDocument(Document doc) {
     doc_ = std::move(doc);
     index_ = 0;
-    region_ = Region();
+    newPicture();
     changed(Change::Replaced);
+}
+
+void ImageDocument::newPicture() {
+    ++pictureId_;
+    floater_ = Floater();
+    if (!region_.isEmpty()) setRegion(Region());
 }
 
 }  // namespace qova::engine
