@@ -243,7 +243,8 @@ int32_t ImageControl::regionHandle() const {
 bool ImageControl::pointInRegion(double x, double y) const {
     log(dispid::PointInRegion);
     const Region* r = d->doc.region();
-    return r && r->contains(int(std::floor(x)), int(std::floor(y)));
+    return r && std::isfinite(x) && std::isfinite(y) && std::abs(x) < 1e9 && std::abs(y) < 1e9 &&
+           r->contains(int(std::floor(x)), int(std::floor(y)));
 }
 
 void ImageControl::offsetRegion(double dx, double dy) {
