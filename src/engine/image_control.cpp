@@ -44,7 +44,11 @@ void ImageControl::documentChanged(int change) {
     // A new picture, or a page of another size, starts from its own
     // rectangles; the previous ones would stretch it to the old display size.
     if (ImageDocument::Change(change) != ImageDocument::Change::Pixels) resetRects();
-    invalidateView();
+    // A few changed pixels (a selection put down) only touch up the view.
+    const RectI& area = d->doc.changedArea();
+    if (ImageDocument::Change(change) != ImageDocument::Change::Pixels || area.isEmpty() ||
+        !patchView(area.x, area.y, area.w, area.h))
+        invalidateView();
     regionsFollowDocument();
 }
 

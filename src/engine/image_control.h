@@ -297,6 +297,10 @@ private:
     void updateScrollBars();
     // `pixelsChanged` false: only the view mode or rectangles changed.
     void invalidateView(bool pixelsChanged = true);
+    // After the pixels of one bitmap rectangle changed: remakes only that
+    // part of the reduced picture and repaints only there. False when the
+    // view cannot be touched up that way (invalidateView then).
+    bool patchView(int x, int y, int w, int h);
     // Points the four view rectangles at the whole shown bitmap.
     void resetRects();
     QSize screenSize() const;

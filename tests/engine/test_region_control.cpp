@@ -175,6 +175,26 @@ private slots:
         QVERIFY(!spy.painted.contains(QPoint(300, 200)));
     }
 
+    // Pixels put down in one place on a reduced view: only that part is
+    // made again and painted, and it shows the new pixels.
+    void aCombineTouchesUpOnlyItsPartOfTheView() {
+        Control k(800, 600);
+        k.c.setViewMode(ImageControl::ViewFit);
+        QVERIFY(QTest::qWaitForWindowExposed(&k.c));
+        k.c.viewport()->repaint();
+        ImageStore red("Img2");
+        red.createBitmap(100, 80, 24);
+        red.fill(0x0000FF);
+        PaintSpy spy;
+        k.c.viewport()->installEventFilter(&spy);
+        QCOMPARE(k.c.combine(200, 200, 100, 80, red.bitmapHandle(), 0, 0, 288), int16_t(kOk));
+        QCoreApplication::processEvents();
+        QVERIFY(spy.painted.boundingRect().width() <= 60);
+        const QImage shown = k.c.viewport()->grab().toImage();
+        QCOMPARE(QColor(shown.pixel(125, 120)), QColor(255, 0, 0));
+        QVERIFY(QColor(shown.pixel(300, 200)) != QColor(255, 0, 0));
+    }
+
     // Another picture or page takes the region and floater along.
     void theRegionBelongsToThePicture() {
         Control k(100, 80, 2);

@@ -5,6 +5,7 @@
 #include "formats/read_ahead.h"
 #include "handles.h"
 #include "ops/compose.h"
+#include "ops/ranges.h"
 #include "ops/reduce.h"
 
 #include <cmath>
@@ -187,6 +188,21 @@ int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_
     Bitmap src;
     if (!HandleTable::instance().get(srcHandle, src)) return kErrBadHandle;
     auto whole = [](double v) { return int(std::lround(v)); };
+    if (op == ops::kCombineCopy && !isEmpty()) {
+        // A plain copy checks everything before it writes, so it may write
+        // into the page itself: putting a selection back on a large picture
+        // then costs the selection, not a copy of the picture.
+        Bitmap& page = doc_.frames[size_t(index_)].bitmap;
+        const int16_t code = ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy),
+                                          op, region(), progress);
+        if (code == kOk) {
+            changedArea_ = RectI{whole(dx), whole(dy), whole(w), whole(h)}.intersected(
+                RectI{0, 0, page.width(), page.height()});
+            changed(Change::Pixels);
+            changedArea_ = RectI{};
+        }
+        return code;
+    }
     return applyToPage([&](Bitmap& page, const Region* r) {
         return ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy), op, r,
                             progress);

@@ -117,6 +117,9 @@ public:
     uint64_t pictureId() const { return pictureId_; }
     // Changes with every change of the page shown (each listener call).
     uint64_t serial() const { return serial_; }
+    // The part of the page shown that the change being told about touched
+    // (empty: all of it); meaningful while the listener runs.
+    const RectI& changedArea() const { return changedArea_; }
 
     // --- operations on the page shown ---
     // Runs `op` on the page shown (with the region, when one is set) and
@@ -180,6 +183,7 @@ private:
     mutable uint32_t floaterHandle_ = 0;
     uint64_t pictureId_ = 0;
     uint64_t serial_ = 0;
+    RectI changedArea_;
     Listener listener_;
 };
 
