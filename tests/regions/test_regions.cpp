@@ -278,6 +278,28 @@ private slots:
         QCOMPARE(w.picture().pixel(before.x, before.y), orig.pixel(before.x, before.y));
     }
 
+    // Moved, then turned: every pixel of the turned shape is the selection's.
+    void aMovedAndTurnedSelectionKeepsAllItsPixels() {
+        Window w;
+        w.show(Bitmap::createFilled(480, 360, 24, false, 0xFF));
+        w.select(QPoint(274, 26), QPoint(434, 126), MenuId::ToolEllipse);
+        w.form->scripted().colours = {0x0000FF};
+        w.form->action(MenuId::ColorFill)->trigger();
+        w.drag(QPoint(354, 76), QPoint(374, 216));
+        w.regions.RotateRegion(4500, true);
+        int inside = 0, notRed = 0;
+        const engine::RectI b = w.box();
+        for (int y = b.y; y < b.y + b.h; ++y)
+            for (int x = b.x; x < b.x + b.w; ++x) {
+                if (!w.img().pointInRegion(x, y)) continue;
+                ++inside;
+                const engine::Rgb c = w.picture().pixel(x, y);
+                if (c.r < 200 || c.g > 60) ++notRed;
+            }
+        QVERIFY(inside > 10000);
+        QVERIFY2(notRed < inside / 50, qPrintable(QString("%1 of %2").arg(notRed).arg(inside)));
+    }
+
     void fillColoursOnlyTheShapeAndCancelChangesNothing() {
         Window w;
         w.show(test::madeImage(200, 150, 24));
