@@ -101,6 +101,9 @@ void Regions::Img1_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     // Any engine error ends the press where it is, without a word.
     try {
         img.setCoordinateUnit(ImageControl::UnitTwips);
+        // A drag whose release never came (the window lost the mouse) puts
+        // its pixels down before anything else is lifted.
+        if (Button == 1 && fDragging_) dropSelection();
         if (Button == 1) {
             const View v(img);
             const double bx = (X - v.DL) * v.SW / v.DW, by = (Y - v.DT) * v.SH / v.DH;

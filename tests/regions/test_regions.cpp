@@ -358,6 +358,22 @@ private slots:
         QVERIFY(same(part(w.picture(), {20, 20, 40, 30}), part(moved, {20, 20, 40, 30})));
     }
 
+    // A release that never came: the next press puts the dragged pixels down first.
+    void aLostReleaseLosesNoPixels() {
+        Window w;
+        const Bitmap orig = test::madeImage(200, 150, 24);
+        w.show(orig);
+        w.select(QPoint(20, 20), QPoint(60, 50));
+        w.drag(QPoint(30, 30), QPoint(130, 30));
+        const Bitmap piece = part(w.picture(), w.box());
+        w.press(QPoint(130, 30));
+        w.moveTo(QPoint(130, 100));
+        w.press(QPoint(130, 100));   // no release in between
+        w.release(QPoint(130, 100));
+        QCOMPARE(w.box(), (engine::RectI{120, 90, 40, 30}));
+        QVERIFY(same(part(w.picture(), w.box()), piece));
+    }
+
     // The region, the floater and the saved background belong to the picture.
     void anotherPictureTakesTheSelectionAlong() {
         Window w;
