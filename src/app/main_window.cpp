@@ -24,6 +24,8 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "processing/geometry_commands.h"
+#include "regions/regions.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
@@ -70,7 +72,9 @@ void Form1::createSubsystems() {
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
     // processing
+    add<processing::Geometry>();
     // regions
+    add<regions::Regions>();
     // output
     // database
     // toolbar and display preferences (app)
