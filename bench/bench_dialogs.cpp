@@ -83,6 +83,7 @@ public:
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
     void quit() override {}
+    bool chooseColour(uint32_t&, const QString&) override { return false; }
 };
 
 void setSpin(QDialog& d, const char* name, int v) {

@@ -24,7 +24,9 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "processing/geometry_commands.h"
 #include "processing/processing.h"
+#include "regions/regions.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
@@ -72,7 +74,9 @@ void Form1::createSubsystems() {
     animation_ = add<animation::Animation>();
     // processing
     add<processing::Processing>();
+    add<processing::Geometry>();
     // regions
+    add<regions::Regions>();
     // output
     // database
     // toolbar and display preferences (app)

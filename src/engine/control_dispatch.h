@@ -34,6 +34,7 @@ std::span<const Entry> viewEntries();      // image_control_view.cpp
 std::span<const Entry> opsEntries();
 
 // regions: image_control_regions.cpp
+std::span<const Entry> regionEntries();
 
 // animation: image_control_animation.cpp
 

@@ -5,6 +5,7 @@
 #include "dialogs/colour_resolution_dialog.h"
 #include "dialogs/open_dialog.h"
 #include "dialogs/pair_dialogs.h"
+#include "dialogs/rotate_dialog.h"
 #include "dialogs/save_dialog.h"
 #include "dialogs/spatial_filter_dialog.h"
 #include "dialogs/value_dialogs.h"
@@ -128,6 +129,19 @@ void EngineDialog::showSpatialFilter(QWidget* owner) {
     SpatialFilterDialog d(flags, pictureOf(bitmap), owner);
     if (!runDialog(d, Kind::SpatialFilter)) throw dialogCancelled();
     filterNumber = d.filter();
+}
+
+void EngineDialog::showRotate(QWidget* owner) {
+    const auto mode = (flags & 0xFF) == 4 ? RotateDialog::Mode::Shear : RotateDialog::Mode::Rotate;
+    Bitmap picture;
+    if ((flags & 0x40000000) && bitmap != 0) HandleTable::instance().get(bitmap, picture);
+    RotateDialog d(mode, RotateChoice{angle, angleOption, fillColour}, picture, owner);
+    // Cancel leaves the properties as they were put.
+    if (!runDialog(d, Kind::Rotate)) throw dialogCancelled();
+    const RotateChoice c = d.choice();
+    angle = c.angle;
+    angleOption = c.option;
+    fillColour = c.fillColour;
 }
 
 }  // namespace qova::engine

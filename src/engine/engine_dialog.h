@@ -43,7 +43,7 @@ public:
     // --- parameter dialogs of the processing commands (their properties) ---
     // Put before, read after; ranges in core/ops/ranges.h. A start value
     // outside its range opens the dialog at the operation's usual value.
-    uint32_t bitmap = 0;    // 11: the picture the dialog previews (0: no preview)
+    // The picture they preview is `bitmap` (11, below; 0: no preview).
     int effectValue = 0;    // 55: the one value of the effect dialog
     int gammaValue = 0;     // 50: gamma in hundredths
     int detectLow = 0;      // 52
@@ -59,6 +59,12 @@ public:
     int filterNumber = 0;   // 58
 
     // --- rotate/shear dialog (its properties) ---
+    int angle = 0;                   // 1: hundredths of a degree, clockwise
+    bool angleOption = false;        // 3: rotate: enlarge the bitmap; shear: horizontal
+    uint32_t fillColour = 0xFFFFFF;  // 114: uncovered corners, 0x00BBGGRR
+    // 11: the picture a dialog previews (0 = none); the processing
+    // dialogs read it too.
+    uint32_t bitmap = 0;
 
     // Which dialog a test's answer hook is given.
     enum class Kind {
@@ -74,6 +80,7 @@ public:
         SpatialFilter,
 
         // rotate/shear dialog
+        Rotate,
 
         // animation palette optimisation
 
@@ -93,6 +100,9 @@ public:
     void showSpatialFilter(QWidget* owner);     // 60, families by flags
 
     // --- show method of the rotate/shear dialog ---
+    // 2: flags 4 ask a shear angle, anything else a rotation; with bit
+    // 0x40000000 and a bitmap the dialog offers the fill colour and a preview.
+    void showRotate(QWidget* owner);
 
 
     // Tests answer dialogs through this hook: it receives the built dialog

@@ -21,6 +21,7 @@ constexpr Area kAreas[] = {
     dispatch::opsEntries,
 
     // regions
+    dispatch::regionEntries,
 
     // animation
 
