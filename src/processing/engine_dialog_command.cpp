@@ -1,5 +1,7 @@
 #include "processing/engine_dialog_command.h"
 
+#include <QAction>
+
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "shell/context.h"
@@ -45,10 +47,6 @@ void runPlainCommand(shell::ShellContext& ctx, const std::function<void(engine::
     busy(ctx, [&] { operation(*ctx.controls().Img1); });
 }
 
-void viewNormal(shell::ShellContext& ctx) {
-    ctx.state().nZoom = 100;
-    ctx.controls().Img1->setViewMode(engine::ImageControl::ViewNormal);
-    ctx.controls().Img1->repaint();
-}
+void viewNormal(shell::ShellContext& ctx) { ctx.action(shell::MenuId::mnuViewNormal)->trigger(); }
 
 }  // namespace qova::processing

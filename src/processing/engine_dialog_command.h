@@ -42,7 +42,7 @@ void runDialogCommand(shell::ShellContext& ctx, const DialogCommand& command);
 void runPlainCommand(shell::ShellContext& ctx, const std::function<void(engine::ImageControl&)>& operation);
 
 // The view reset of the commands that change the bitmap's size or depth:
-// zoom 100, normal view, repaint (what the View menu's "通常" does).
+// the View menu's "通常" (zoom 100, normal view, repaint).
 void viewNormal(shell::ShellContext& ctx);
 
 }  // namespace qova::processing

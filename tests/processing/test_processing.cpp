@@ -32,6 +32,7 @@
 #include "processing/processing.h"
 #include "support/fake_context.h"
 #include "support/images.h"
+#include "view/viewing.h"
 
 using namespace qova;
 using engine::Bitmap;
@@ -46,6 +47,7 @@ using Kind = EngineDialog::Kind;
 struct Window {
     std::unique_ptr<test::FakeContext> form = std::make_unique<test::FakeContext>();
     processing::Processing processing{*form};
+    view::Viewing viewing{*form};  // the view reset is the View menu's "通常"
     ~Window() {
         EngineDialog::setAnswerHook({});
         img()->setCallHook({});
