@@ -28,6 +28,7 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "processing/effect_commands.h"
+#include "processing/geometry_commands.h"
 #include "processing/histogram.h"
 #include "processing/processing.h"
 #include "support/fake_context.h"
@@ -47,6 +48,7 @@ using Kind = EngineDialog::Kind;
 struct Window {
     std::unique_ptr<test::FakeContext> form = std::make_unique<test::FakeContext>();
     processing::Processing processing{*form};
+    processing::Geometry geometry{*form};  // Undo
     view::Viewing viewing{*form};  // the view reset is the View menu's "通常"
     ~Window() {
         EngineDialog::setAnswerHook({});
@@ -205,9 +207,9 @@ class TestProcessing : public QObject {
     Q_OBJECT
 private slots:
     // Every command passes what the user chose to its operation, takes the
-    // snapshot of the picture before it (Img4), and ends with the menus on.
-    // Colour resolution and the halftones show the result at normal size; the
-    // others keep the zoom.
+    // snapshot of the picture before it (Img4), and ends with the menus on;
+    // Undo brings the picture back with its zoom. Colour resolution and the
+    // halftones show the result at normal size; the others keep the zoom.
     void commandsRunTheChosenOperationAndCanBeUndone() {
         for (const Command& cmd : dialogCommands()) {
             Window w;
@@ -235,6 +237,9 @@ private slots:
             QCOMPARE(w.form->state().nZoom, int16_t(cmd.viewReset ? 100 : 50));
             QCOMPARE(w.img()->viewMode(), cmd.viewReset ? 0 : int(engine::ImageControl::ViewZoomed));
             QCOMPARE(w.form->controls().ImgDlg1->bitmap, 0u);
+            w.choose(MenuId::mnuEditUndo);
+            QVERIFY2(test::samePixels(w.img()->currentBitmap(), before), cmd.name);
+            QCOMPARE(w.form->state().nZoom, int16_t(50));
         }
         for (const Plain& cmd : plainCommands()) {
             Window w;
@@ -246,6 +251,8 @@ private slots:
             QVERIFY2(test::samePixels(w.img()->currentBitmap(), expected), cmd.name);
             QVERIFY2(test::samePixels(w.store(4)->currentBitmap(), before), cmd.name);
             QVERIFY2(w.menusOn(), cmd.name);
+            w.choose(MenuId::mnuEditUndo);
+            QVERIFY2(test::samePixels(w.img()->currentBitmap(), before), cmd.name);
         }
     }
 
