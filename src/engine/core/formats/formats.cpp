@@ -1,30 +1,33 @@
 #include "formats.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
 
 #include "../codes.h"
+#include "budget.h"
 #include "format_table.h"
 
 namespace qova::engine {
 
 namespace {
 
-// The whole file mapped read-only; decoders read it in place.
-class MappedFile {
+// The whole file read into memory with plain reads. A mapping would be
+// cheaper, but a file that shrinks while it loads, or an I/O error on
+// removable or network media, turns a mapped read into SIGBUS; a read just
+// returns less, or an error.
+class FileBytes {
 public:
-    ~MappedFile() {
-        if (data_ && data_ != MAP_FAILED) munmap(const_cast<uint8_t*>(data_), size_);
-        if (fd_ >= 0) close(fd_);
-    }
     int16_t open(const std::string& path) {
         if (path.empty() || path.find('\0') != std::string::npos) return kErrBadFileName;
         struct stat st {};
@@ -34,24 +37,41 @@ public:
             return kErrCannotOpen;
         }
         if (S_ISDIR(st.st_mode)) return kErrBadFileName;
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return errno == ENOENT ? kErrNotFound : kErrCannotOpen;
-        if (fstat(fd_, &st) != 0) return kErrRead;
-        if (!S_ISREG(st.st_mode)) return kErrBadFileName;
-        size_ = size_t(st.st_size);
-        if (size_ == 0) return kErrRead;
-        void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (p == MAP_FAILED) return kErrRead;
-        madvise(p, size_, MADV_SEQUENTIAL | MADV_WILLNEED);
-        data_ = static_cast<const uint8_t*>(p);
-        return kOk;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return errno == ENOENT ? kErrNotFound : kErrCannotOpen;
+        const int16_t code = readAll(fd);
+        ::close(fd);
+        return code;
     }
-    ByteSpan span() const { return ByteSpan{data_, size_}; }
+    ByteSpan span() const { return ByteSpan{data_.get(), size_}; }
     size_t size() const { return size_; }
 
 private:
-    int fd_ = -1;
-    const uint8_t* data_ = nullptr;
+    int16_t readAll(int fd) {
+        struct stat st {};
+        if (fstat(fd, &st) != 0) return kErrRead;
+        if (!S_ISREG(st.st_mode)) return kErrBadFileName;
+        if (st.st_size <= 0) return kErrRead;
+        // Holding a file larger than a whole load may decode to is no use.
+        if (uint64_t(st.st_size) > loadCeiling()) return kErrNoMemory;
+        const size_t want = size_t(st.st_size);
+        data_.reset(new (std::nothrow) uint8_t[want]);
+        if (!data_) return kErrNoMemory;
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(fd, data_.get() + got, want - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return kErrRead;
+            if (n == 0) break;  // the file shrank since we asked its size
+            got += size_t(n);
+        }
+        if (got == 0) return kErrRead;
+        size_ = got;
+        return kOk;
+    }
+
+    std::unique_ptr<uint8_t[]> data_;
     size_t size_ = 0;
 };
 
@@ -134,8 +154,7 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtWpg: return decodeWithMagick(span, "WPG", opts, doc);
     case kFmtWmf: return decodeWithMagick(span, "WMF", opts, doc);
     case kFmtMacPaint: return decodeWithMagick(span, "MAC", opts, doc);
-    // DOS EPS binaries wrap PostScript and a preview: the EPT reader unwraps them.
-    case kFmtEps: return decodeWithMagick(span, startsWith(span, "\xC5\xD0\xD3\xC6", 4) ? "EPT" : "EPS", opts, doc);
+    case kFmtEps: return decodePostScript(span, opts, doc);
     case kFmtPpm: return decodeWithMagick(span, "PNM", opts, doc);
     default: return kErrBadFormat;
     }
@@ -143,13 +162,11 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
 
 }  // namespace
 
-int16_t loadFile(const LoadRequest& req, Document& out) {
+int16_t loadBytes(ByteSpan bytes, const LoadRequest& req, Document& out) {
     if (req.bpp != 0 && !Bitmap::validBpp(req.bpp)) return kErrBadBpp;
     if (req.firstPage < 0 || req.pageCount == 0 || req.pageCount < -1) return kErrBadParam;
-    MappedFile file;
-    int16_t code = file.open(req.path);
-    if (code != kOk) return code;
-    const int format = detectFormat(file.span(), req.path);
+    if (bytes.size == 0) return kErrRead;
+    const int format = detectFormat(bytes, req.path);
     if (!format) return kErrBadFormat;
     Document doc;
     DecodeOptions opts;
@@ -158,8 +175,10 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     opts.progress = req.progress;
     opts.reduceWidth = req.reduceWidth;
     opts.reduceHeight = req.reduceHeight;
+    opts.runPrograms = req.runPrograms;
+    int16_t code;
     try {
-        code = decodeAny(format, file.span(), opts, doc);
+        code = decodeAny(format, bytes, opts, doc);
     } catch (const std::bad_alloc&) {
         code = kErrNoMemory;
     } catch (...) {
@@ -168,6 +187,11 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     if (code != kOk) return code;
     if (doc.frames.empty()) return kErrCorrupt;
     if (req.bpp != 0) {
+        // The converted pages count against the same ceiling.
+        LoadBudget budget;
+        for (const auto& f : doc.frames)
+            if (!budget.claim(uint64_t(Bitmap::strideFor(f.bitmap.width(), req.bpp)) * uint64_t(f.bitmap.height())))
+                return kErrNoMemory;
         for (auto& f : doc.frames) {
             if (f.bitmap.bpp() == req.bpp) continue;
             Bitmap c = f.bitmap.convertTo(req.bpp, &code);
@@ -176,13 +200,22 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
         }
     }
     if (doc.info.formatCode == 0 || format == kFmtBigTiff) doc.info.formatCode = format;
-    doc.info.sizeBytes = int64_t(file.size());
+    doc.info.sizeBytes = int64_t(bytes.size);
     out = std::move(doc);
     return kOk;
 }
 
+int16_t loadFile(const LoadRequest& req, Document& out) {
+    if (req.bpp != 0 && !Bitmap::validBpp(req.bpp)) return kErrBadBpp;
+    if (req.firstPage < 0 || req.pageCount == 0 || req.pageCount < -1) return kErrBadParam;
+    FileBytes file;
+    const int16_t code = file.open(req.path);
+    if (code != kOk) return code;
+    return loadBytes(file.span(), req, out);
+}
+
 int16_t probeFile(const std::string& path, LoadInfo& info) {
-    MappedFile file;
+    FileBytes file;
     int16_t code = file.open(path);
     if (code != kOk) return code;
     const int format = detectFormat(file.span(), path);
@@ -200,6 +233,15 @@ int16_t probeFile(const std::string& path, LoadInfo& info) {
     if (doc.info.formatCode == 0) doc.info.formatCode = format;
     info = doc.info;
     return kOk;
+}
+
+bool runsProgram(const std::string& path) {
+    uint8_t head[32] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return detectFormat(ByteSpan{head, n}, path) == kFmtEps;
 }
 
 namespace {
@@ -223,6 +265,34 @@ bool isTiffFormat(int format) {
 }
 
 bool multiPage(int format) { return format == kFmtGif || isTiffFormat(format); }
+
+// A write past the process's file size limit raises SIGXFSZ, which ends the
+// program by default. Ignored, the write fails with EFBIG instead, and the
+// save reports kErrWrite and removes its temporary file. A handler someone
+// else installed is left alone.
+void ignoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction old {};
+        if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) std::signal(SIGXFSZ, SIG_IGN);
+    });
+}
+
+// ".NAME.qova-XXXXXX" beside the target. For names near the file system's
+// limit the copy of NAME is shortened (at a character boundary), so that
+// every name that can exist can also be saved.
+std::string temporaryName(const std::filesystem::path& dir, const std::string& name) {
+    static const std::string suffix = ".qova-XXXXXX";
+    long max = pathconf(dir.c_str(), _PC_NAME_MAX);
+    if (max <= 0) max = 255;
+    size_t keep = name.size();
+    const size_t room = size_t(max) > suffix.size() + 1 ? size_t(max) - suffix.size() - 1 : 0;
+    if (keep > room) {
+        keep = room;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;  // UTF-8 continuation
+    }
+    return "." + name.substr(0, keep) + suffix;
+}
 
 bool hasTiffHeader(const std::string& path) {
     char head[4] = {};
@@ -322,7 +392,8 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         if (c != kOk) return c;
         existingPages = old.pageCount;
     }
-    std::string tmpl = (dir / ("." + target.filename().string() + ".qova-XXXXXX")).string();
+    ignoreFileSizeSignal();
+    std::string tmpl = (dir / temporaryName(dir, target.filename().string())).string();
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());

@@ -10,6 +10,7 @@
 #include <Magick++.h>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -17,15 +18,65 @@ namespace qova::engine {
 
 namespace {
 
+constexpr uint64_t kBytesPerPixel = 12;  // its pixel cache and our bitmap
+
+// GraphicsMagick's limits are process-wide: set them from the load ceiling
+// (again when a test or fuzzer changes it). Its pixel cache holds 8 bytes a
+// pixel (16-bit quantum) and stays in memory: no memory-mapped or disk cache,
+// so a hostile header cannot fill the disk with a temporary file.
+void syncLimits() {
+    static std::mutex m;
+    static uint64_t applied = 0;
+    std::lock_guard lock(m);
+    const uint64_t ceiling = loadCeiling();
+    if (ceiling == applied) return;
+    applied = ceiling;
+    using namespace MagickLib;
+    SetMagickResourceLimit(WidthResource, kMaxDimension);
+    SetMagickResourceLimit(HeightResource, kMaxDimension);
+    SetMagickResourceLimit(PixelsResource, magick_int64_t(ceiling / kBytesPerPixel));
+    SetMagickResourceLimit(MemoryResource, magick_int64_t(ceiling));
+    SetMagickResourceLimit(ReadResource, magick_int64_t(ceiling));
+    SetMagickResourceLimit(MapResource, 0);
+    SetMagickResourceLimit(DiskResource, 0);
+}
+
 void initMagick() {
     static std::once_flag once;
     std::call_once(once, [] {
         Magick::InitializeMagick(nullptr);
-        // Refuse hostile headers before GraphicsMagick allocates for them.
-        MagickLib::SetMagickResourceLimit(MagickLib::WidthResource, kMaxDimension);
-        MagickLib::SetMagickResourceLimit(MagickLib::HeightResource, kMaxDimension);
-        MagickLib::SetMagickResourceLimit(MagickLib::PixelsResource, 1ul << 30);
+        // PostScript would start Ghostscript behind our back (EPS, PDF, or a
+        // PostScript record inside a WPG file); it runs only through
+        // decodePostScript, with its limits. The writers stay.
+        MagickLib::ExceptionInfo ex;
+        MagickLib::GetExceptionInfo(&ex);
+        for (const char* name : {"PS", "PS2", "PS3", "EPS", "EPS2", "EPS3", "EPSF", "EPSI", "EPI", "EPT", "EPT2",
+                                 "EPT3", "PDF", "AI", "PCL", "XPS"}) {
+            const MagickLib::MagickInfo* info = MagickLib::GetMagickInfo(name, &ex);
+            if (info && std::strcmp(info->name, name) == 0) const_cast<MagickLib::MagickInfo*>(info)->decoder = nullptr;
+        }
+        MagickLib::DestroyExceptionInfo(&ex);
     });
+    syncLimits();
+}
+
+// The most pixels a file of `bytes` can describe in `magick`'s format, at the
+// best ratio the format reaches; 0 for formats of a fixed size.
+uint64_t plausiblePixels(const std::string& magick, uint64_t bytes, uint64_t width) {
+    uint64_t perByte = 64;
+    if (magick == "MAC" || magick == "PCD") return 0;
+    if (magick == "SUN") perByte = 700;                 // run-length, one bit a pixel
+    else if (magick == "PICT" || magick == "WPG") perByte = 512;  // PackBits, one bit a pixel
+    else if (magick == "PNM") perByte = 8;
+    else if (magick == "ICO" || magick == "CUR") perByte = 8300;  // PNG inside
+    else if (magick == "CALS") perByte = 8 * std::max<uint64_t>(width, 1);  // fax: a bit a line
+    const uint64_t slack = kPlausibleSlack / 4;
+    if (bytes > (UINT64_MAX - slack) / perByte) return UINT64_MAX;
+    uint64_t most = slack + bytes * perByte;
+    // Drawings are not bounded by their bytes; a render stops here.
+    if (magick == "WMF" || magick == "WPG" || magick == "PICT") most = std::max(most, kMaxDrawingPixels);
+    if (magick == "WMF") most = kMaxDrawingPixels;
+    return most;
 }
 
 int16_t codeForException(const Magick::Exception& e) {
@@ -57,7 +108,7 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
         const int bpp = n <= 2 ? 1 : n <= 16 ? 4 : 8;
         const Magick::IndexPacket* idx = img.getConstIndexes();
         if (!idx) return kErrCorrupt;
-        Bitmap b = Bitmap::create(w, h, bpp, false, &code);
+        Bitmap b = Bitmap::createFilled(w, h, bpp, false, 0, &code);
         if (b.isNull()) return code;
         Palette pal;
         for (size_t i = 0; i < n; ++i) {
@@ -66,7 +117,6 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
         }
         pal.resize(size_t(1) << bpp);
         b.setPalette(std::move(pal));
-        std::memset(b.mutableBits(), 0, b.byteSize());
         for (int y = 0; y < h; ++y) {
             if (bpp == 8) {
                 uint8_t* r = b.mutableRow(y);
@@ -119,26 +169,21 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
     return kOk;
 }
 
-}  // namespace
-
-int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
-    if (in.size == 0) return kErrRead;
-    initMagick();
-    std::list<Magick::Image> images;
+// Reads `in` with the named coder: only the headers when `ping`.
+int16_t readImages(ByteSpan in, const std::string& magick, bool ping, std::list<Magick::Image>& images) {
     try {
-        Magick::Blob blob(in.data, in.size);
-        Magick::Image probe;
         // Name the coder: TGA, ICO and friends carry no signature to detect.
         MagickLib::ImageInfo* info = MagickLib::CloneImageInfo(nullptr);
         std::snprintf(info->magick, sizeof info->magick, "%s", magick.c_str());
         std::snprintf(info->filename, sizeof info->filename, "%s:", magick.c_str());
         MagickLib::ExceptionInfo ex;
         MagickLib::GetExceptionInfo(&ex);
-        MagickLib::Image* list = MagickLib::BlobToImage(info, in.data, in.size, &ex);
+        MagickLib::Image* list = ping ? MagickLib::PingBlob(info, in.data, in.size, &ex)
+                                      : MagickLib::BlobToImage(info, in.data, in.size, &ex);
         MagickLib::DestroyImageInfo(info);
         if (list == nullptr || ex.severity >= MagickLib::ErrorException) {
             if (list) MagickLib::DestroyImageList(list);
-            int16_t code = list ? kErrCorrupt : kErrCorrupt;
+            int16_t code = kErrCorrupt;
             try {
                 Magick::throwException(ex);
             } catch (const Magick::Warning&) {
@@ -157,6 +202,34 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
     } catch (const std::bad_alloc&) {
         return kErrNoMemory;
     }
+    return images.empty() ? int16_t(kErrCorrupt) : int16_t(kOk);
+}
+
+}  // namespace
+
+int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
+    if (in.size == 0) return kErrRead;
+    initMagick();
+    // The headers first: every picture's size is checked before its pixels
+    // are read.
+    {
+        std::list<Magick::Image> heads;
+        const int16_t code = readImages(in, magick, true, heads);
+        if (code != kOk) return code;
+        LoadBudget budget;
+        int i = 0;
+        const int last = opts.pageCount < 0 ? INT32_MAX : opts.firstPage + opts.pageCount;
+        for (auto& img : heads) {
+            const uint64_t w = img.columns(), h = img.rows();
+            const uint64_t most = plausiblePixels(magick, in.size, w);
+            if (most && w * h > most) return kErrTooLarge;
+            if ((opts.infoOnly || (i >= opts.firstPage && i < last)) && !budget.claim(w * h * kBytesPerPixel))
+                return kErrNoMemory;
+            ++i;
+        }
+    }
+    std::list<Magick::Image> images;
+    if (const int16_t code = readImages(in, magick, false, images); code != kOk) return code;
     if (images.empty()) return kErrCorrupt;
     const int pages = int(images.size());
     if (opts.infoOnly) {
