@@ -94,6 +94,7 @@ void onProgress(j_common_ptr cinfo) {
 // libjpeg reports errors by longjmp. Every call that can jump goes through
 // one of the functions below: each sets the trap itself and holds nothing
 // with a destructor, so a jump skips no C++ object (the caller owns them).
+// Calls made outside them must be ones that cannot fail.
 struct JpegRead {
     jpeg_decompress_struct cinfo;
     ErrorMgr err;
@@ -173,6 +174,9 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     } destroy{r.cinfo};
     if (!openJpeg(r, in)) return r.err.code;
     jpeg_decompress_struct& cinfo = r.cinfo;
+    // Asked now, while libjpeg's state allows it without an error (which,
+    // outside a trap, would jump to a dead frame).
+    const bool multiScan = jpeg_has_multiple_scans(&cinfo);
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -253,7 +257,6 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     // and so do we, saying so, when something real came first: rows of a
     // single-scan file, or a whole first scan of a progressive one.
     if (r.err.prematureRow >= 0) {
-        const bool multiScan = jpeg_has_multiple_scans(&cinfo);
         const bool someReal = multiScan ? r.err.prematureScan > 1 : r.err.prematureRow > 0;
         if (!someReal) return kErrRead;
         doc.info.truncated = multiScan || r.err.prematureRow < h;
