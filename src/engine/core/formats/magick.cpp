@@ -20,21 +20,23 @@ namespace {
 
 constexpr uint64_t kBytesPerPixel = 12;  // its pixel cache and our bitmap
 
-// GraphicsMagick's limits are process-wide: set them from the load ceiling
-// (again when a test or fuzzer changes it). Its pixel cache holds 8 bytes a
-// pixel (16-bit quantum) and stays in memory: no memory-mapped or disk cache,
-// so a hostile header cannot fill the disk with a temporary file.
-void syncLimits() {
+// GraphicsMagick's limits are process-wide, so its work is done one call at a
+// time under this lock, each call setting the limits it needs first. Its
+// pixel cache holds 8 bytes a pixel (16-bit quantum) and stays in memory: no
+// memory-mapped or disk cache, so a hostile header cannot fill the disk with
+// a temporary file. Some of its readers allocate the whole picture even when
+// asked for the header only, so the pixel limit is what stops them.
+std::mutex& magickLock() {
     static std::mutex m;
-    static uint64_t applied = 0;
-    std::lock_guard lock(m);
-    const uint64_t ceiling = loadCeiling();
-    if (ceiling == applied) return;
-    applied = ceiling;
+    return m;
+}
+
+void setLimits(uint64_t pixels) {
     using namespace MagickLib;
+    const uint64_t ceiling = loadCeiling();
     SetMagickResourceLimit(WidthResource, kMaxDimension);
     SetMagickResourceLimit(HeightResource, kMaxDimension);
-    SetMagickResourceLimit(PixelsResource, magick_int64_t(ceiling / kBytesPerPixel));
+    SetMagickResourceLimit(PixelsResource, magick_int64_t(std::min(pixels, ceiling / kBytesPerPixel)));
     SetMagickResourceLimit(MemoryResource, magick_int64_t(ceiling));
     SetMagickResourceLimit(ReadResource, magick_int64_t(ceiling));
     SetMagickResourceLimit(MapResource, 0);
@@ -44,7 +46,12 @@ void syncLimits() {
 void initMagick() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Magick::InitializeMagick(nullptr);
+        // No signal handlers of its own: it would end the program on
+        // SIGXFSZ, which a save past the file size limit must survive.
+        MagickLib::ExceptionInfo init;
+        MagickLib::GetExceptionInfo(&init);
+        MagickLib::InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &init);
+        MagickLib::DestroyExceptionInfo(&init);
         // PostScript would start Ghostscript behind our back (EPS, PDF, or a
         // PostScript record inside a WPG file); it runs only through
         // decodePostScript, with its limits. The writers stay.
@@ -57,7 +64,6 @@ void initMagick() {
         }
         MagickLib::DestroyExceptionInfo(&ex);
     });
-    syncLimits();
 }
 
 // The most pixels a file of `bytes` can describe in `magick`'s format, at the
@@ -210,12 +216,20 @@ int16_t readImages(ByteSpan in, const std::string& magick, bool ping, std::list<
 int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
     if (in.size == 0) return kErrRead;
     initMagick();
+    std::lock_guard lock(magickLock());
+    // No picture may pass what the file's bytes can describe (the width is
+    // not known yet: the fax format's bound is checked again below).
+    const uint64_t byCeiling = loadCeiling() / kBytesPerPixel;
+    const uint64_t byData = plausiblePixels(magick, in.size, kMaxDimension);
+    const bool dataBound = byData && byData < byCeiling;
+    setLimits(dataBound ? byData : byCeiling);
+    auto refused = [&](int16_t code) { return code == kErrNoMemory && dataBound ? int16_t(kErrTooLarge) : code; };
     // The headers first: every picture's size is checked before its pixels
     // are read.
     {
         std::list<Magick::Image> heads;
         const int16_t code = readImages(in, magick, true, heads);
-        if (code != kOk) return code;
+        if (code != kOk) return refused(code);
         LoadBudget budget;
         int i = 0;
         const int last = opts.pageCount < 0 ? INT32_MAX : opts.firstPage + opts.pageCount;
@@ -229,7 +243,7 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
         }
     }
     std::list<Magick::Image> images;
-    if (const int16_t code = readImages(in, magick, false, images); code != kOk) return code;
+    if (const int16_t code = readImages(in, magick, false, images); code != kOk) return refused(code);
     if (images.empty()) return kErrCorrupt;
     const int pages = int(images.size());
     if (opts.infoOnly) {
@@ -279,6 +293,8 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
 
 int16_t encodeWithMagick(const Bitmap& bmp, const std::string& magick, const std::string& path, const EncodeOptions& opts) {
     initMagick();
+    std::lock_guard lock(magickLock());
+    setLimits(UINT64_MAX);
     try {
         const Bitmap rgb = bmp.bpp() == 24 || bmp.bpp() == 32 ? bmp : bmp.convertTo(24);
         if (rgb.isNull()) return kErrNoMemory;
