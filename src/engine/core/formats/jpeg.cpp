@@ -66,7 +66,7 @@ void silentOutput(j_common_ptr) {}
 // pass over the blocks more than kPassesPerBlock times (a standard
 // progressive file makes about five passes).
 constexpr uint64_t kPassesPerBlock = 32;
-constexpr uint64_t kMinScanWork = 1ull << 24;
+constexpr uint64_t kMinScanWork = 1ull << 22;
 constexpr int kMaxScans = 1000;
 
 struct ScanGuard {

@@ -52,6 +52,9 @@ void initMagick() {
         MagickLib::GetExceptionInfo(&init);
         MagickLib::InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &init);
         MagickLib::DestroyExceptionInfo(&init);
+        // Its messages come back to us as exceptions; it prints nothing.
+        MagickLib::SetWarningHandler(+[](const MagickLib::ExceptionType, const char*, const char*) {});
+        MagickLib::SetErrorHandler(+[](const MagickLib::ExceptionType, const char*, const char*) {});
         // PostScript would start Ghostscript behind our back (EPS, PDF, or a
         // PostScript record inside a WPG file); it runs only through
         // decodePostScript, with its limits. The writers stay.
