@@ -213,9 +213,14 @@ int16_t decodePng(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         for (png_uint_32 y = 0; y < h; y += kBand) {
             const png_uint_32 n = std::min(kBand, h - y);
             if (!readRows(r, rows.data() + y, n)) {
+                // Every row arrived and only the end of the data is missing:
+                // the picture is whole.
+                const png_uint_32 current = png_get_current_row_number(r.png);
+                if (passes == 1 && current >= h && r.err.truncated) break;
                 // A cut-off picture shows the rows that arrived, as viewers
                 // do; one interlaced, or cut before its first row, is an error.
-                const png_uint_32 done = std::min(h, std::max(y, png_get_current_row_number(r.png)));
+                // The row being read when it failed is blanked too.
+                const png_uint_32 done = std::min(h - 1, std::max(y, current));
                 if (!r.err.truncated || passes > 1 || done == 0) return r.err.code;
                 std::memset(rows[done], 0, bmp.stride() * size_t(std::min(h, y + n) - done));
                 rowsDone = done;
