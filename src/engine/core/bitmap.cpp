@@ -32,9 +32,9 @@ namespace {
 // mostly blank) only pays for what it wrote. Under AddressSanitizer plain
 // malloc is kept so that overruns are caught.
 void allocatePixels(size_t bytes, bool zero, uint8_t*& out, size_t& mapped, bool& zeroed) {
-    constexpr size_t kHuge = size_t(2) << 20;
     mapped = 0;
 #ifndef QOVA_ASAN
+    constexpr size_t kHuge = size_t(2) << 20;
     if (bytes >= kHuge) {
         const size_t len = (bytes + kHuge - 1) & ~(kHuge - 1);
         void* p = mmap(nullptr, len + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
