@@ -6,17 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "../codes.h"
 #include "budget.h"
 #include "format_table.h"
+#include "write_file.h"
 
 namespace qova::engine {
 
@@ -265,18 +264,6 @@ bool isTiffFormat(int format) {
 }
 
 bool multiPage(int format) { return format == kFmtGif || isTiffFormat(format); }
-
-// A write past the process's file size limit raises SIGXFSZ, which ends the
-// program by default. Ignored, the write fails with EFBIG instead, and the
-// save reports kErrWrite and removes its temporary file. A handler someone
-// else installed is left alone.
-void ignoreFileSizeSignal() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct sigaction old {};
-        if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) std::signal(SIGXFSZ, SIG_IGN);
-    });
-}
 
 // ".NAME.qova-XXXXXX" beside the target. For names near the file system's
 // limit the copy of NAME is shortened (at a character boundary), so that
