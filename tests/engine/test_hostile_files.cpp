@@ -247,6 +247,25 @@ private slots:
         QVERIFY(none.frames.empty());
     }
 
+    // Pages that point at one strip: its data counts once, so beyond the
+    // file's small allowance the others are left out, and counted.
+    void pagesSharingDataAreLeftOut() {
+        QTemporaryDir dir;
+        std::vector<qova::test::TiffPage> pages(20);
+        pages[0].width = 1024; pages[0].height = 1024; pages[0].compression = 8;
+        pages[0].strip = qova::test::deflate(Bytes(1024 * 1024, 9));
+        for (size_t i = 1; i < pages.size(); ++i) {
+            pages[i] = pages[0];
+            pages[i].sharedStrip = true;
+        }
+        Document doc;
+        QCOMPARE(load(writeFile(dir, "shared.tif", qova::test::tiffFile(pages)), doc), int16_t(kOk));
+        QVERIFY(doc.frames.size() > 1 && doc.frames.size() < 20);  // 1 MB pages: the allowance is 16 MB
+        QCOMPARE(doc.info.pageCount, int(doc.frames.size()));
+        QCOMPARE(doc.info.pagesLeftOut, 20 - int(doc.frames.size()));
+        QCOMPARE(doc.frames.back().bitmap.index(5, 5), 9);
+    }
+
     // Pages past the ceiling fail the whole load with the memory code, at
     // once, rather than giving the pages that fitted.
     void ceilingFailsTheLoad() {

@@ -31,6 +31,14 @@ uint64_t loadCeiling() {
 
 void setLoadCeiling(uint64_t bytes) { overrideCeiling.store(bytes, std::memory_order_relaxed); }
 
+bool PlausibleFile::admit(uint64_t decodedBytes, uint64_t dataBytes, uint64_t ratio) {
+    const uint64_t filled = dataBytes > UINT64_MAX / std::max<uint64_t>(ratio, 1) ? UINT64_MAX : dataBytes * ratio;
+    if (decodedBytes <= filled) return true;
+    if (decodedBytes - filled > slackLeft_) return false;
+    slackLeft_ -= decodedBytes - filled;
+    return true;
+}
+
 bool fitsCeiling(int width, int height, int bpp) {
     if (width <= 0 || height <= 0) return true;  // refused elsewhere, for its own reason
     return uint64_t(Bitmap::strideFor(width, bpp)) * uint64_t(height) <= loadCeiling();

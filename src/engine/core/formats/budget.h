@@ -31,6 +31,19 @@ void setLoadCeiling(uint64_t bytes);
 // decoded bytes per coded byte.
 bool plausibleSize(uint64_t decodedBytes, uint64_t dataBytes, uint64_t ratio);
 
+// The same check over the pages or frames of one file: the slack is shared,
+// so pictures that their data cannot fill do not add up, and data that
+// several pages point at counts for the first of them only.
+class PlausibleFile {
+public:
+    // False when this picture, after those admitted before, is more than
+    // its data and what is left of the slack can fill.
+    bool admit(uint64_t decodedBytes, uint64_t dataBytes, uint64_t ratio);
+
+private:
+    uint64_t slackLeft_ = kPlausibleSlack;
+};
+
 // True when one bitmap of this size fits under the ceiling.
 bool fitsCeiling(int width, int height, int bpp);
 

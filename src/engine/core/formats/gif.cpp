@@ -119,10 +119,11 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     const Scan scan = scanFrames(in);
     const std::vector<FrameScan>& scanned = scan.frames;
     int usable = 0;
+    PlausibleFile plausible;
     while (usable < int(scanned.size())) {
         const FrameScan& f = scanned[size_t(usable)];
         if (f.width <= 0 || f.height <= 0 ||
-            !plausibleSize(uint64_t(f.width) * uint64_t(f.height), f.dataBytes, kLzwRatio))
+            !plausible.admit(uint64_t(f.width) * uint64_t(f.height), f.dataBytes, kLzwRatio))
             break;
         ++usable;
     }

@@ -236,10 +236,12 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
         LoadBudget budget;
         int i = 0;
         const int last = opts.pageCount < 0 ? INT32_MAX : opts.firstPage + opts.pageCount;
+        uint64_t allPixels = 0;  // the file's bytes must fill all its pictures together
         for (auto& img : heads) {
             const uint64_t w = img.columns(), h = img.rows();
             const uint64_t most = plausiblePixels(magick, in.size, w);
-            if (most && w * h > most) return kErrTooLarge;
+            allPixels += w * h;
+            if (most && allPixels > most) return kErrTooLarge;
             if ((opts.infoOnly || (i >= opts.firstPage && i < last)) && !budget.claim(w * h * kBytesPerPixel))
                 return kErrNoMemory;
             ++i;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 #include <tiffio.h>
@@ -242,15 +243,16 @@ uint64_t bestRatio(const PageShape& s) {
     }
 }
 
-// Bytes of coded data the page's strips (or tiles) hold inside the file.
-uint64_t codedBytes(TIFF* tif, uint64_t fileSize, uint64_t enough) {
+// Bytes of coded data the page's strips (or tiles) hold inside the file,
+// not counting strips an earlier page already used (`seen`).
+uint64_t codedBytes(TIFF* tif, uint64_t fileSize, std::unordered_set<uint64_t>& seen) {
     const uint32_t n = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     uint64_t total = 0;
-    for (uint32_t i = 0; i < n && total < enough; ++i) {
+    for (uint32_t i = 0; i < n; ++i) {
         int err = 0;
         const uint64_t off = TIFFGetStrileOffsetWithErr(tif, i, &err);
         const uint64_t len = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
-        if (err || off >= fileSize) continue;
+        if (err || off >= fileSize || !seen.insert(off).second) continue;
         total += std::min(len, fileSize - off);
     }
     return total;
@@ -286,6 +288,8 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     // Pages are the full-resolution directories; thumbnails are not pages.
     // Each one's cost is known before any is decoded.
     std::vector<Page> pageList;
+    PlausibleFile plausible;
+    std::unordered_set<uint64_t> seenStrips;
     tdir_t dir = 0;
     do {
         if (!isReducedImage(tif.get())) {
@@ -294,9 +298,8 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
             p.shape = shapeOf(tif.get());
             const PageShape& sh = p.shape;
             const uint64_t raw = uint64_t(sh.h) * ((uint64_t(sh.w) * sh.spp * sh.bps + 7) / 8);
-            const uint64_t need = raw / bestRatio(sh) + 1;
             p.plausible = sh.w > 0 && sh.h > 0 && sh.bpp > 0 &&
-                          plausibleSize(raw, codedBytes(tif.get(), in.size, need), bestRatio(sh));
+                          plausible.admit(raw, codedBytes(tif.get(), in.size, seenStrips), bestRatio(sh));
             p.cost = uint64_t(Bitmap::strideFor(int(std::min<uint32_t>(sh.w, kMaxDimension)), sh.bpp)) * sh.h +
                      (sh.native ? 0 : uint64_t(sh.w) * sh.h * 4);
             pageList.push_back(p);
