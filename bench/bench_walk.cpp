@@ -16,8 +16,7 @@
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/image_control.h"
-#include "files/browser.h"
-#include "files/browser_widgets.h"
+#include "shell/file_lists.h"
 
 using namespace qova;
 
@@ -72,9 +71,8 @@ int main(int argc, char** argv) {
     w.Form_Load(QString());
     w.resize(1280, 900);
     w.show();
-    auto* browser = w.subsystem<files::FileBrowser>();
-    browser->dir()->setPath(dir);
-    files::FileList* list = browser->file();
+    w.controls().Dir1->setPath(dir);
+    shell::FileList* list = w.controls().File1;
     list->setFocus();
     const int n = std::min(steps, list->listCount());
 
@@ -92,14 +90,14 @@ int main(int argc, char** argv) {
     // The walk: select the first, then one down-arrow per step; each step
     // ends when the new picture has been painted.
     list->setListIndex(0);
-    w.Img1->viewport()->repaint();
+    w.controls().Img1->viewport()->repaint();
     const double t0 = nowMs();
     for (int i = 1; i < n; ++i) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &press);
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
         QApplication::sendEvent(list, &release);
-        w.Img1->viewport()->repaint();
+        w.controls().Img1->viewport()->repaint();
         if (list->listIndex() != i) {
             std::fprintf(stderr, "walk stopped at %d\n", list->listIndex());
             return 1;

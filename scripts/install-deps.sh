@@ -3,13 +3,21 @@
 # Safe to run again: it only asks apt for what is missing.
 set -euo pipefail
 
+# What the installed program needs besides the shared libraries it links
+# (those the Debian package finds by itself). The package's dependencies are
+# read from this list: keep it one package name per word.
+RUNTIME=(
+  libqt6sql6-sqlite libqt6svg6 qt6-translations-l10n ghostscript fonts-ipafont-gothic
+)
+
 PKGS=(
+  "${RUNTIME[@]}"
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6svg6 qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
-  libgraphicsmagick++1-dev graphicsmagick ghostscript
+  libgraphicsmagick++1-dev graphicsmagick
   libopencv-imgproc-dev
-  fonts-ipafont-gothic
+  librsvg2-bin desktop-file-utils appstream
   xvfb xauth x11-apps
   libjpeg-turbo-progs
   imagemagick libvips-tools

@@ -1,4 +1,4 @@
-#include "toolbox.h"
+#include "animation/toolbox.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -23,18 +23,17 @@ Form6::Form6(engine::ImageControl* img, QWidget* parent) : QWidget(parent, Qt::T
 
 QPushButton* Form6::Command(int n) const { return (n >= 1 && n <= 7) ? buttons_[n - 1] : nullptr; }
 
+void Form6::setPageButtons(shell::PageSteps steps) {
+    buttons_[0]->setEnabled(steps.back);
+    buttons_[1]->setEnabled(steps.back);
+    buttons_[2]->setEnabled(steps.forward);
+    buttons_[3]->setEnabled(steps.forward);
+}
+
+void Form6::setLoopCaption(bool loop) { buttons_[5]->setText(loop ? QStringLiteral("連続") : QStringLiteral("１回")); }
+
 void Form6::CheckViewMenu() {
-    for (int i = 0; i < 4; ++i) buttons_[i]->setEnabled(false);
-    const int index = img_->bitmapListIndex();
-    const int count = img_->bitmapListCount();
-    if (index >= 1) {
-        buttons_[0]->setEnabled(true);
-        buttons_[1]->setEnabled(true);
-    }
-    if (index < count - 1) {
-        buttons_[2]->setEnabled(true);
-        buttons_[3]->setEnabled(true);
-    }
+    setPageButtons(shell::pageSteps(img_->bitmapListIndex(), img_->bitmapListCount()));
     if (isVisible()) repaint();
 }
 

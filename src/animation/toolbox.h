@@ -1,9 +1,12 @@
 // The animation toolbox: a small tool window that steps through the frames
-// of the main image control, plays them and sets the loop. The main window
-// creates it hidden and keeps its page buttons and loop caption current.
+// of the main image control, plays them and sets the loop. The animation
+// subsystem creates it hidden; the shell keeps its page buttons and loop
+// caption current through the AnimationToolbox service.
 #pragma once
 
 #include <QWidget>
+
+#include "shell/services.h"
 
 class QPushButton;
 
@@ -13,7 +16,7 @@ class ImageControl;
 
 namespace qova::animation {
 
-class Form6 : public QWidget {
+class Form6 : public QWidget, public shell::AnimationToolbox {
     Q_OBJECT
 public:
     // `img` is the main window's image control whose frames the buttons turn.
@@ -24,6 +27,10 @@ public:
 
     // Enables the page buttons for the frame shown and redraws at once.
     void CheckViewMenu();
+
+    // --- AnimationToolbox ---
+    void setPageButtons(shell::PageSteps steps) override;
+    void setLoopCaption(bool loop) override;
 
 private:
     engine::ImageControl* img_;

@@ -1,4 +1,4 @@
-#include "help_about.h"
+#include "app/help_about.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "shell/trap.h"
+
 namespace qova::app {
 
 HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
@@ -20,9 +22,17 @@ HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
     resize(680, 720);
 }
 
+QString programFile(const QString& name) {
+    if (QFileInfo(name).isAbsolute()) return name;
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString beside = here.absoluteFilePath(name);
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString shared = QDir::cleanPath(here.absoluteFilePath(QStringLiteral("../share/qova/") + name));
+    return QFileInfo(shared).isFile() ? shared : beside;
+}
+
 void HelpWindow::showContents(const QString& file) {
-    QFileInfo info(file);
-    if (info.isRelative()) info = QFileInfo(QDir(QCoreApplication::applicationDirPath()), file);
+    const QFileInfo info(programFile(file));
     file_ = info.absoluteFilePath();
     if (info.isFile()) {
         clearHistory();
@@ -53,7 +63,7 @@ Form5::Form5(QWidget* parent) : QDialog(parent) {
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::hide);
+    shell::connectTrapped(Command1, &QPushButton::clicked, this, [this](bool) { hide(); });
 
     auto* text = new QVBoxLayout;
     text->addWidget(lblVersion);

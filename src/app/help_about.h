@@ -14,14 +14,20 @@ class HelpWindow : public QTextBrowser {
     Q_OBJECT
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
-    // Shows the contents page of `file` (a relative name is looked up beside
-    // the program). A missing file is reported on the page itself.
+    // Shows the contents page of `file` (a relative name is looked up with
+    // programFile). A missing file is reported on the page itself.
     void showContents(const QString& file);
     QString shownFile() const { return file_; }
 
 private:
     QString file_;
 };
+
+// A file the program ships (its help file, its icon), found from the
+// program's own location: beside it (the build folder), else in
+// ../share/qova (an installed tree). An absolute name stays as it is; a file
+// found in neither place answers the name beside the program.
+QString programFile(const QString& name);
 
 // "QOVA Version " and the program's version, major.minor.patch.
 QString versionText();

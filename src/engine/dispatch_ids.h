@@ -1,5 +1,6 @@
-// Dispatch ids of the image engine control and of the engine dialog control,
-// with the member each one reaches. ImageControl::dispatch() uses this table.
+// Dispatch ids of the image engine control and of the engine dialog control.
+// Which member each control id reaches is kept by the control's feature
+// areas (control_dispatch.h); ImageControl::dispatchTable() lists them all.
 #pragma once
 
 namespace qova::engine::dispid {
@@ -31,6 +32,8 @@ constexpr int PanWindowHeight = 257;
 constexpr int PanWindowTitle = 259;
 constexpr int Repaint = 285;
 constexpr int SaveFile = 289;
+constexpr int Greyscale = 275;
+constexpr int CreateBitmap = 302;
 constexpr int Resize = 307;
 constexpr int CopyToClipboard = 308;
 constexpr int Load = 310;
@@ -38,9 +41,18 @@ constexpr int SetDisplayRect = 323;
 constexpr int SetDisplayClipRect = 324;
 constexpr int SetSourceRect = 325;
 constexpr int SetSourceClipRect = 326;
+constexpr int Combine = 322;
 constexpr int SaveFileWithStamp = 330;
 constexpr int InsertBitmapListItem = 392;
 constexpr int ShowPanWindow = 440;
+
+// Processing (image_control_ops.cpp)
+
+// Regions and the floater (image_control_regions.cpp)
+
+// Animation playback (image_control_animation.cpp)
+
+// Printing, scanning, capture (image_control_output.cpp)
 
 // Engine dialog control
 constexpr int DlgFlags = 5;
@@ -65,29 +77,6 @@ constexpr int DlgSaveSwitch = 43;
 struct Entry {
     int id;
     const char* member;
-};
-
-// Every id above with the member name it reaches (checked by a test).
-inline constexpr Entry kControlTable[] = {
-    {BitmapHandle, "bitmapHandle"},       {ProgressEnabled, "progressEnabled"},
-    {BitmapWidth, "bitmapWidth"},         {BitmapHeight, "bitmapHeight"},
-    {BitsPerPixel, "bitsPerPixel"},       {InfoWidth, "infoWidth"},
-    {InfoHeight, "infoHeight"},           {InfoBits, "infoBits"},
-    {InfoSize, "infoSize"},               {CoordinateUnit, "coordinateUnit"},
-    {ControlWidthPx, "controlWidthPx"},   {ControlHeightPx, "controlHeightPx"},
-    {LoadOption, "loadOption"},           {BitmapListIndex, "bitmapListIndex"},
-    {BitmapListCount, "bitmapListCount"}, {PreLoad, "preLoad"},
-    {AnimationLoop, "animationLoop"},     {ImageSource, "imageSource"},
-    {ViewMode, "viewMode"},               {Repaint, "repaint"},
-    {SaveFile, "saveFile"},               {CopyToClipboard, "copyToClipboard"},
-    {Resize, "resizeBitmap"},
-    {Load, "load"},                       {SetDisplayRect, "setDisplayRect"},
-    {SetDisplayClipRect, "setDisplayClipRect"}, {SetSourceRect, "setSourceRect"},
-    {SetSourceClipRect, "setSourceClipRect"},   {SaveFileWithStamp, "saveFileWithStamp"},
-    {InsertBitmapListItem, "insertBitmapListItem"},
-    {PanWindowLeft, "panWindowLeft"},     {PanWindowTop, "panWindowTop"},
-    {PanWindowWidth, "panWindowWidth"},   {PanWindowHeight, "panWindowHeight"},
-    {PanWindowTitle, "setPanWindowTitle"}, {ShowPanWindow, "showPanWindow"},
 };
 
 }  // namespace qova::engine::dispid

@@ -38,9 +38,27 @@ public:
     int stampWidth = 120;  // 39
     int stampHeight = 90;  // 40
 
-    enum class Kind { Open, Save };
+    // --- parameter dialogs of the processing commands (their properties) ---
+
+    // --- rotate/shear dialog (its properties) ---
+
+    // Which dialog a test's answer hook is given.
+    enum class Kind {
+        Open,
+        Save,
+        // parameter dialogs of the processing commands
+
+        // rotate/shear dialog
+
+        // animation palette optimisation
+
+    };
     void showOpen(QWidget* owner);  // 28
     void showSave(QWidget* owner);  // 42
+    // --- show methods of the parameter dialogs (processing) ---
+
+    // --- show method of the rotate/shear dialog ---
+
 
     // Tests answer dialogs through this hook: it receives the built dialog
     // (controls reachable by objectName) and returns true for OK, false for

@@ -1,28 +1,13 @@
-// Errors the engine raises (rather than returns): a number, a source and a
-// description, caught by the application's handlers like any run-time error.
+// The engine's raised errors (see core/engine_error.h) and the one the
+// engine dialogs raise on Cancel.
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "core/codes.h"
+#include "core/engine_error.h"
 
 namespace qova::engine {
 
-class EngineError : public std::runtime_error {
-public:
-    EngineError(int number, std::string description, std::string source = "QOVA Engine")
-        : std::runtime_error(description), number_(number), source_(std::move(source)),
-          description_(std::move(description)) {}
-    int number() const { return number_; }
-    const std::string& source() const { return source_; }
-    const std::string& description() const { return description_; }
-
-private:
-    int number_;
-    std::string source_;
-    std::string description_;
-};
-
 // Raised by an engine dialog when the user cancels it.
-inline EngineError dialogCancelled() { return EngineError(20150, "Cancel"); }
+inline EngineError dialogCancelled() { return EngineError(kErrDialogCancelled, "Cancel"); }
 
 }  // namespace qova::engine

@@ -1,6 +1,14 @@
-// The image engine control: a widget that holds one list of bitmaps (the
-// pages or frames of a file) and shows one of them. Members carry the role
-// names the application uses; dispatch_ids.h maps each dispatch id to one.
+// The image engine control: the one facade the program talks to. It holds a
+// document (core/document.h: the pages or frames of a file, the last load,
+// the handle) and is the view of it (rectangles, painting, scrolling, the
+// pan window, input). Members carry the role names the application uses;
+// dispatch_ids.h names the dispatch ids, and each feature area's .cpp file
+// maps its ids to members (control_dispatch.h).
+//
+// Files: image_control.cpp (document and load/save), image_control_view.cpp
+// (view, painting, input, pan window), image_control_dispatch.cpp (dispatch
+// by id over the areas' tables). A new feature area adds its members in a
+// section of its own below and an image_control_<area>.cpp file.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -10,6 +18,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -17,10 +26,14 @@
 namespace qova::engine {
 
 class Bitmap;
+class ImageDocument;
 class PanWindow;
 struct Document;
 struct Frame;
 struct LoadInfo;
+namespace dispid {
+struct Entry;
+}
 
 class ImageControl : public QAbstractScrollArea {
     Q_OBJECT
@@ -57,15 +70,15 @@ public:
 
     // --- load and save (ids 310, 148, 132, 153, 289, 330) ---
     int16_t load(const QString& path, int bpp, int page, int pageCount);
-    bool preLoad() const { return preLoad_; }
-    void setPreLoad(bool on) { preLoad_ = on; }
+    bool preLoad() const;
+    void setPreLoad(bool on);
     // Bit 0: reduce very large JPEG photos to the screen size while decoding.
     int loadOption() const { return loadOption_; }
     void setLoadOption(int v) { loadOption_ = v; }
     // Decodes these files in the background so a later load of one of them
     // (whole file, own depth) is served at once.
     void readAhead(const QStringList& paths);
-    QString imageSource() const { return source_; }
+    QString imageSource() const;
     void setImageSource(const QString& path);  // "" empties the control
     int16_t saveFile(const QString& path, int format, int bpp, int quality, int saveOption);
     int16_t saveFileWithStamp(const QString& path, int format, int bpp, int quality, float stampWidth,
@@ -122,11 +135,18 @@ public:
     // named apart from QWidget::resize, which sizes the control);
     // flags 0 takes the nearest pixel, 1 resamples. Returns the engine code.
     int16_t resizeBitmap(double width, double height, int flags);
+    // Shared with the hidden stores (see ImageDocument): combine (322),
+    // greyscale (275), create bitmap (302). Return the engine code.
+    int16_t combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy, int op);
+    int16_t greyscale(int bits);
+    int16_t createBitmap(int width, int height, int bits);
 
     // --- clipboard (id 308) ---
     void copyToClipboard(int flags);
 
     // Direct access for the engine's own dialogs, operations and tests.
+    ImageDocument& imageDocument();
+    const ImageDocument& imageDocument() const;
     const Document& document() const;
     Document& mutableDocument();
     // Replaces the whole list (as a load does) and shows page 0.
@@ -146,6 +166,23 @@ public:
     // Generic access through a dispatch id (see dispatch_ids.h).
     QVariant dispatch(int id, const QVariantList& args = {});
     void dispatchPut(int id, const QVariant& value);
+    // Every id the areas answer, with the member it reaches.
+    static std::vector<dispid::Entry> dispatchTable();
+
+    // --- processing (image_control_ops.cpp) ---
+
+    // --- regions and the floater (image_control_regions.cpp) ---
+
+    // --- animation playback (image_control_animation.cpp) ---
+
+    // --- printing, scanning, capture (image_control_output.cpp) ---
+
+    // Tests make engine calls fail: `hook` runs with the dispatch id at the
+    // start of every call this control logs, and may throw. Null removes it.
+    void setCallHook(std::function<void(int id)> hook);
+    // Records one call by dispatch id (call log and hook); members call it
+    // first thing, the areas' tables for the puts of plain properties.
+    void log(int id) const;
 
     // Converts a position in control pixels to the coordinate unit in force.
     double toUnit(double pixels, bool horizontal) const;
@@ -178,27 +215,26 @@ protected:
 private:
     struct Private;
     std::unique_ptr<Private> d;
-    void log(int id) const;
+    // Follows a change of the document in the view.
+    void documentChanged(int change);
     void reportProgress(int percent);
     void updateScrollBars();
     // `pixelsChanged` false: only the view mode or rectangles changed.
     void invalidateView(bool pixelsChanged = true);
     // Points the four view rectangles at the whole shown bitmap.
     void resetRects();
-    void requireImage() const;
     QSize screenSize() const;
     // (source rectangle in bitmap pixels, target rectangle in content pixels)
     std::pair<QRectF, QRectF> viewLayout() const;
 
-    QString source_;
     QRectF srcRect_, srcClip_, dstRect_, dstClip_;
     int viewMode_ = ViewNormal;
     int unit_ = UnitTwips;
     int loadOption_ = 0;
-    bool preLoad_ = false;
     bool progressEnabled_ = false;
     bool callLogEnabled_ = false;
     mutable std::vector<int> callLog_;
+    std::function<void(int)> callHook_;
 };
 
 }  // namespace qova::engine

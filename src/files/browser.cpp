@@ -1,31 +1,28 @@
-#include "browser.h"
+#include "files/browser.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
-
-#include "app/main_window.h"
-#include "app/numbers.h"
-#include "app/paths.h"
-#include "app/status_bar.h"
-#include "app/layout.h"
-#include "app/twips.h"
+#include "engine/core/codes.h"
+#include "engine/core/formats/write_file.h"
 #include "engine/image_control.h"
-#include "files/browser_widgets.h"
 #include "files/form4.h"
+#include "shell/context.h"
+#include "shell/file_lists.h"
+#include "shell/file_types.h"
+#include "shell/layout.h"
+#include "shell/numbers.h"
+#include "shell/paths.h"
+#include "shell/status_bar.h"
+#include "shell/trap.h"
+#include "shell/twips.h"
+#include "shell/ui_services.h"
 
 namespace qova::files {
 
-namespace {
-
-constexpr const char* kStartPattern =
-    "*.cmp;*.jpe;*.jpg;*.jpeg;*.jff;*.jtf;*.bmp;*.tif;*.tga;*.pcx;*.cal;*.mac;*.img;*.msp;*.wpg;*.ras;*.pct;"
-    "*.pcd;*.eps;*.wmf;*.psd;*.avi";
-
-}  // namespace
+using shell::connectTrapped;
 
 const QStringList& FileBrowser::comboEntries() {
     static const QStringList e = {"ALL", "JPG", "BMP", "TIF", "CMP", "JFF", "JTF", "TGA", "PCX", "CAL", "MAC",
@@ -33,7 +30,7 @@ const QStringList& FileBrowser::comboEntries() {
     return e;
 }
 
-QString FileBrowser::startPattern() { return QString::fromLatin1(kStartPattern); }
+QString FileBrowser::startPattern() { return shell::startPattern(); }
 
 QString FileBrowser::comboPattern(const QString& entry) {
     if (entry == "ALL") return startPattern();
@@ -43,117 +40,117 @@ QString FileBrowser::comboPattern(const QString& entry) {
     return QString();
 }
 
-bool FileBrowser::acceptedExtension(const QString& fileName) {
-    static const QStringList ok = {".JPG", ".BMP", "JPEG", ".GIF", ".TIF", ".JFF", ".CMP", ".JTF",
-                                   ".TGA", ".PCX", ".CAL", ".MAC", ".MSP", ".IMG", ".WPG", ".RAS",
-                                   ".PCT", ".PCD", ".EPS", ".WMF", ".AVI", ".PSD", ".JPE"};
-    return ok.contains(fileName.right(4).toUpper());
-}
+bool FileBrowser::acceptedExtension(const QString& fileName) { return shell::loadsOnClick(fileName); }
 
 QString FileBrowser::driveForKey(int k) {
     if (k < 96 || k > 105) return QString();
     return k == 96 ? QStringLiteral("J:") : QString(QChar('A' + (k - 97))) + ":";
 }
 
-FileBrowser::FileBrowser(app::Form1& form) : f_(form) {
-    drive_ = qobject_cast<DriveList*>(f_.Drive1);
-    dir_ = qobject_cast<DirList*>(f_.Dir1);
-    combo_ = qobject_cast<QComboBox*>(f_.Combo1);
-    file_ = qobject_cast<FileList*>(f_.File1);
-    Q_ASSERT(drive_ && dir_ && combo_ && file_);
+const shell::Controls& FileBrowser::c() const { return ctx_.controls(); }
+shell::WindowState& FileBrowser::s() const { return ctx_.state(); }
+shell::DriveList* FileBrowser::drive() const { return c().Drive1; }
+shell::DirList* FileBrowser::dir() const { return c().Dir1; }
+QComboBox* FileBrowser::combo() const { return c().Combo1; }
+shell::FileList* FileBrowser::file() const { return c().File1; }
 
-    combo_->addItems(comboEntries());
-    combo_->setCurrentText("ALL");
-    file_->setPattern(startPattern());
+FileBrowser::FileBrowser(shell::ShellContext& ctx) : ctx_(ctx) {
+    combo()->addItems(comboEntries());
+    combo()->setCurrentText("ALL");
+    file()->setPattern(startPattern());
     try {
-        dir_->setPath(QDir::currentPath());
+        dir()->setPath(QDir::currentPath());
     } catch (const std::exception&) {
-        dir_->setPath(QDir::rootPath());
+        dir()->setPath(QDir::rootPath());
     }
-    file_->setPath(dir_->path());
-    const QString letter = drive_->driveOf(dir_->path());
+    file()->setPath(dir()->path());
+    const QString letter = drive()->driveOf(dir()->path());
     if (!letter.isEmpty()) {
-        drive_->blockSignals(true);
-        drive_->setDrive(letter);
-        drive_->blockSignals(false);
+        drive()->blockSignals(true);
+        drive()->setDrive(letter);
+        drive()->blockSignals(false);
     }
 
-    QObject::connect(drive_, &DriveList::driveChanged, &f_, [this] { Drive1_Change(); });
-    QObject::connect(dir_, &DirList::changed, &f_, [this] { Dir1_Change(); });
-    QObject::connect(combo_, &QComboBox::activated, &f_, [this] { Combo1_Click(); });
-    QObject::connect(file_, &FileList::clicked, &f_, [this] { File1_Click(); });
-    QObject::connect(file_, &FileList::keyDown, &f_, [this](int k, int s) { File1_KeyDown(k, s); });
-    QObject::connect(file_, &FileList::keyUp, &f_, [this](int k, int s) { File1_KeyUp(k, s); });
-    QObject::connect(dir_, &DirList::keyDown, &f_, [this](int k, int s) { Dir1_KeyDown(k, s); });
-    QObject::connect(drive_, &DriveList::keyDown, &f_, [this](int k, int s) { Drive1_KeyDown(k, s); });
+    QObject* owner = ctx_.mainWindow();
+    connectTrapped(drive(), &shell::DriveList::driveChanged, owner, [this] { Drive1_Change(); });
+    connectTrapped(dir(), &shell::DirList::changed, owner, [this] { Dir1_Change(); });
+    connectTrapped(combo(), &QComboBox::activated, owner, [this](int) { Combo1_Click(); });
+    connectTrapped(file(), &shell::FileList::clicked, owner, [this] { File1_Click(); });
+    connectTrapped(file(), &shell::FileList::keyDown, owner, [this](int k, int s) { File1_KeyDown(k, s); });
+    connectTrapped(file(), &shell::FileList::keyUp, owner, [this](int k, int s) { File1_KeyUp(k, s); });
+    connectTrapped(dir(), &shell::DirList::keyDown, owner, [this](int k, int s) { Dir1_KeyDown(k, s); });
+    connectTrapped(drive(), &shell::DriveList::keyDown, owner, [this](int k, int s) { Drive1_KeyDown(k, s); });
+    ctx_.services().browser = this;
 }
 
 void FileBrowser::Drive1_Change() {
-    const QString root = drive_->rootOf(drive_->drive());
+    const QString root = drive()->rootOf(drive()->drive());
     try {
-        dir_->setPath(root);
+        dir()->setPath(root);
     } catch (const std::exception&) {
         // Not ready: the list goes back to the drive of the directory shown.
-        drive_->blockSignals(true);
+        drive()->blockSignals(true);
         try {
-            drive_->setDrive(drive_->driveOf(dir_->path()));
+            drive()->setDrive(drive()->driveOf(dir()->path()));
         } catch (const std::exception&) {
         }
-        drive_->blockSignals(false);
+        drive()->blockSignals(false);
     }
 }
 
-void FileBrowser::Dir1_Change() { file_->setPath(dir_->path()); }
+void FileBrowser::Dir1_Change() { file()->setPath(dir()->path()); }
 
 void FileBrowser::Combo1_Click() {
-    const QString p = comboPattern(combo_->currentText());
-    if (!p.isEmpty()) file_->setPattern(p);
+    const QString p = comboPattern(combo()->currentText());
+    if (!p.isEmpty()) file()->setPattern(p);
 }
 
 void FileBrowser::File1_Click() {
-    if (f_.fListKey) return;
-    const QString name = file_->fileName();
+    if (s().fListKey) return;
+    const QString name = file()->fileName();
     if (name.isEmpty() || !acceptedExtension(name)) return;
+    engine::ImageControl* img = c().Img1;
+    QWidget* window = ctx_.mainWindow();
     try {
-        f_.Img1->hide();
-        app::setHeightTwips(f_.Img1, app::heightTwips(&f_) - app::kImgHeightMargin);
-        app::setWidthTwips(f_.Img1, app::widthTwips(&f_) - app::kImgWidthMarginLoad);
-        const QString path = app::joinPath(dir_->path(), name);
-        f_.sFilePath = path;
-        f_.sFileName = name;
-        f_.WaitCursorOn();
-        f_.Img1->setPreLoad(true);
-        f_.fImage = 0;
-        f_.Img1->load(path, 0, 0, -1);
-        f_.UpdateImageInfo();
+        img->hide();
+        shell::setHeightTwips(img, shell::heightTwips(window) - shell::kImgHeightMargin);
+        shell::setWidthTwips(img, shell::widthTwips(window) - shell::kImgWidthMarginLoad);
+        const QString path = shell::joinPath(dir()->path(), name);
+        s().sFilePath = path;
+        s().sFileName = name;
+        ctx_.WaitCursorOn();
+        img->setPreLoad(true);
+        s().fImage = 0;
+        img->load(path, 0, 0, -1);
+        ctx_.UpdateImageInfo();
     } catch (const std::exception&) {
     }
-    f_.Img1->show();
-    file_->setFocus();
-    f_.WaitCursorOff();
+    img->show();
+    file()->setFocus();
+    ctx_.WaitCursorOff();
     readAheadNeighbours();
 }
 
 void FileBrowser::readAheadNeighbours() {
     // The next files first: walking down is the common direction.
     QStringList paths;
-    const int i = file_->listIndex();
+    const int i = file()->listIndex();
     for (int j : {i + 1, i + 2, i - 1}) {
-        const QString n = file_->entry(j);
-        if (j >= 0 && !n.isEmpty() && acceptedExtension(n)) paths << app::joinPath(dir_->path(), n);
+        const QString n = file()->entry(j);
+        if (j >= 0 && !n.isEmpty() && acceptedExtension(n)) paths << shell::joinPath(dir()->path(), n);
     }
-    f_.Img1->readAhead(paths);
+    c().Img1->readAhead(paths);
 }
 
 bool FileBrowser::DriveKey(int k, QWidget* focusAfter) {
     const QString letter = driveForKey(k);
     if (letter.isEmpty()) return false;
     try {
-        drive_->setDrive(letter);  // moves Dir1 and File1 through the change events
-        drive_->refresh();
-        dir_->refresh();
-        file_->setPath(dir_->path());
-        (focusAfter ? focusAfter : static_cast<QWidget*>(dir_))->setFocus();
+        drive()->setDrive(letter);  // moves Dir1 and File1 through the change events
+        drive()->refresh();
+        dir()->refresh();
+        file()->setPath(dir()->path());
+        (focusAfter ? focusAfter : static_cast<QWidget*>(dir()))->setFocus();
     } catch (const std::exception&) {
         // A missing or unready drive ends the key silently.
     }
@@ -161,121 +158,131 @@ bool FileBrowser::DriveKey(int k, QWidget* focusAfter) {
 }
 
 void FileBrowser::Drive1_KeyDown(int k, int) {
-    if (k == 27) f_.ClearOrQuit();
-    DriveKey(k, dir_);
+    if (k == 27) ctx_.ClearOrQuit();
+    DriveKey(k, dir());
 }
 
 void FileBrowser::Dir1_KeyDown(int k, int s) {
-    if (k == 27) f_.ClearOrQuit();
+    if (k == 27) ctx_.ClearOrQuit();
     if (s != 0) return;
     if (k == 13 || k == 32) {
         try {
-            dir_->setPath(dir_->entryPath(dir_->listIndex()));
-            dir_->refresh();
-            file_->setPath(dir_->path());
-            if (k == 13) file_->setFocus();
+            dir()->setPath(dir()->entryPath(dir()->listIndex()));
+            dir()->refresh();
+            file()->setPath(dir()->path());
+            if (k == 13) file()->setFocus();
         } catch (const std::exception&) {
         }
         return;
     }
-    if ((k == 220 || k == 222) && f_.fImage) {
+    if ((k == 220 || k == 222) && this->s().fImage) {
         viewKey(k == 220 ? 3 : 0);
         return;
     }
-    DriveKey(k, dir_);
+    DriveKey(k, dir());
 }
 
 void FileBrowser::viewKey(int mode) {
-    f_.Img1->setViewMode(mode);
-    f_.Img1->repaint();
+    c().Img1->setViewMode(mode);
+    c().Img1->repaint();
 }
 
 void FileBrowser::zoomStep(int delta) {
-    f_.ZoomStep(delta);
-    file_->setFocus();
+    ctx_.ZoomStep(delta);
+    file()->setFocus();
 }
 
 void FileBrowser::File1_KeyDown(int k, int s) {
-    if (k == 27) f_.ClearOrQuit();
+    if (k == 27) ctx_.ClearOrQuit();
     if (k == 18) return;  // Alt alone
+    shell::WindowState& st = this->s();
     if (s != 0) {
-        f_.fListKey = 1;
+        st.fListKey = 1;
         if (k == 46) deleteShownFile();
-        else if (k == 45) copyShownFile();
+        else if (k == 45) copyKey();
         return;
     }
-    f_.fListKey = 0;
+    st.fListKey = 0;
     switch (k) {
     case 32: File1_Click(); break;
-    case 13: case 8: dir_->setFocus(); break;
-    case 45: if (f_.fImage) zoomStep(+10); break;
-    case 46: if (f_.fImage) zoomStep(-10); break;
+    case 13: case 8: dir()->setFocus(); break;
+    case 45: if (st.fImage) zoomStep(+10); break;
+    case 46: if (st.fImage) zoomStep(-10); break;
     case 220: case 222:
-        if (f_.fImage) {
+        if (st.fImage) {
             viewKey(k == 220 ? 3 : 0);
-            file_->setFocus();
+            file()->setFocus();
         }
         break;
-    default: DriveKey(k, file_); break;
+    default: DriveKey(k, file()); break;
     }
 }
 
 void FileBrowser::File1_KeyUp(int, int s) {
-    if (s == 0 && f_.fListKey) {
-        f_.fListKey = 0;
+    if (s == 0 && this->s().fListKey) {
+        this->s().fListKey = 0;
         File1_Click();
     }
 }
 
-void FileBrowser::deleteShownFile() {
-    // With nothing shown there is no file to delete (the path would name the folder).
-    if (f_.sFilePath.isEmpty() || !QFileInfo(f_.sFilePath).isFile()) {
-        if (!f_.sFilePath.isEmpty()) f_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), app::OkOnly);
-        return;
-    }
-    f_.StatusBar1->setPanelText(3, app::numberText(file_->listIndex()));
-    const int i = file_->listIndex();
-    f_.Img1->setImageSource(QString());
-    if (!QFile::remove(f_.sFilePath)) {
-        f_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), app::OkOnly);
-        return;
-    }
-    file_->setPath(dir_->path());
-    file_->refresh();
-    if (i > 0) file_->setListIndex(i - 1);
+void FileBrowser::setPanelVisible(bool visible) {
+    for (QWidget* w : {static_cast<QWidget*>(dir()), static_cast<QWidget*>(drive()), static_cast<QWidget*>(file()),
+                       static_cast<QWidget*>(combo())})
+        w->setVisible(visible);
+    s().fBrowserHidden = visible ? 0 : 1;
 }
 
-void FileBrowser::copyShownFile() {
-    if (f_.sFilePath.isEmpty() || !QFileInfo(f_.sFilePath).isFile()) return;
-    const QString target = app::joinPath(f_.sDestDir, f_.sFileName);
+void FileBrowser::deleteShownFile() {
+    const QString path = s().sFilePath;
+    // With nothing shown there is no file to delete (the path would name the folder).
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        if (!path.isEmpty()) ctx_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), shell::OkOnly);
+        return;
+    }
+    c().StatusBar1->setPanelText(3, shell::numberText(file()->listIndex()));
+    const int i = file()->listIndex();
+    c().Img1->setImageSource(QString());
+    if (!QFile::remove(path)) {
+        ctx_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), shell::OkOnly);
+        return;
+    }
+    file()->setPath(dir()->path());
+    file()->refresh();
+    if (i > 0) file()->setListIndex(i - 1);
+}
+
+bool FileBrowser::copyShownFile(const QString& name) {
+    const QString target = shell::joinPath(s().sDestDir, name);
+    // Written beside the target and renamed over it only when whole, so a
+    // failed copy leaves a file already there as it was.
+    if (engine::copyFileReplacing(QFile::encodeName(s().sFilePath).toStdString(),
+                                  QFile::encodeName(target).toStdString()) == engine::kOk)
+        return true;
+    ctx_.ui().msgBox(QStringLiteral("ファイルをコピーできません。"), shell::OkOnly);
+    return false;
+}
+
+void FileBrowser::copyKey() {
+    if (s().sFilePath.isEmpty() || !QFileInfo(s().sFilePath).isFile()) return;
+    const QString target = shell::joinPath(s().sDestDir, s().sFileName);
     QFile probe(target);
     if (!probe.open(QIODevice::ReadOnly)) {
-        if (!QFile::copy(f_.sFilePath, target)) f_.ui().msgBox(QStringLiteral("ファイルをコピーできません。"), app::OkOnly);
+        copyShownFile(s().sFileName);
         return;
     }
     probe.close();
-    Form4 preview(&f_);
-    f_.WaitCursorOn();
+    Form4 preview(ctx_.mainWindow());
+    ctx_.WaitCursorOn();
     preview.show();
     preview.showPreview(target);
-    f_.WaitCursorOff();
-    const auto answer = f_.ui().msgBox(QStringLiteral("同名のファイルがあります。コピーしますか？"),
-                                       app::YesNo | app::Critical | app::DefaultButton2, QStringLiteral("ファイルコピー"));
+    ctx_.WaitCursorOff();
+    const auto answer = ctx_.ui().msgBox(QStringLiteral("同名のファイルがあります。コピーしますか？"),
+                                         shell::YesNo | shell::Critical | shell::DefaultButton2,
+                                         QStringLiteral("ファイルコピー"));
     preview.Img1->setImageSource(QString());
     preview.hide();
-    f_.fListKey = 0;
-    if (answer == app::MsgYes) {
-        // Copy over the target: to a temporary beside it, then into place, so
-        // a failed copy leaves the old file whole.
-        const QString tmp = target + ".qova-copy";
-        QFile::remove(tmp);
-        const bool ok = QFile::copy(f_.sFilePath, tmp) &&
-                        std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(target).constData()) == 0;
-        if (!ok) {
-            QFile::remove(tmp);
-            f_.ui().msgBox(QStringLiteral("ファイルをコピーできません。"), app::OkOnly);
-        }
-    }
+    s().fListKey = 0;
+    if (answer == shell::MsgYes) copyShownFile(s().sFileName);
 }
 
 }  // namespace qova::files

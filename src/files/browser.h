@@ -1,28 +1,31 @@
 // The file browser panel: drives, directories, the file-type combo and the
-// file list, with the keys that walk, load, delete, copy and zoom.
+// file list, with the keys that walk, load, delete, copy and zoom. It offers
+// the other subsystems the panel's services (drive keys, hiding the panel,
+// deleting and copying the shown file).
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
-#include "app/subsystem.h"
+#include "shell/services.h"
 
 class QComboBox;
 class QWidget;
 
-namespace qova::app {
-class Form1;
-}
-
-namespace qova::files {
-
+namespace qova::shell {
 class DirList;
 class DriveList;
 class FileList;
+class ShellContext;
+struct Controls;
+struct WindowState;
+}  // namespace qova::shell
 
-class FileBrowser : public app::Subsystem {
+namespace qova::files {
+
+class FileBrowser : public shell::BrowserService {
 public:
-    explicit FileBrowser(app::Form1& form);
+    explicit FileBrowser(shell::ShellContext& ctx);
 
     // The 22 entries of Combo1 and the pattern each one selects.
     static const QStringList& comboEntries();
@@ -41,29 +44,29 @@ public:
     void File1_KeyUp(int keyCode, int shift);
     void Dir1_KeyDown(int keyCode, int shift);
     void Drive1_KeyDown(int keyCode, int shift);
-    // Number-pad drive keys (96–105) from any control, Img1 included; the
-    // focus ends on `focusAfter` (Dir1 when null). True when `keyCode` is one.
-    bool DriveKey(int keyCode, QWidget* focusAfter = nullptr);
     // Drive letter of a number-pad key: Num0 "J:", Num1 "A:" … Num9 "I:".
     static QString driveForKey(int keyCode);
 
-    DriveList* drive() const { return drive_; }
-    DirList* dir() const { return dir_; }
-    QComboBox* combo() const { return combo_; }
-    FileList* file() const { return file_; }
+    // --- services (shell/services.h) ---
+    bool DriveKey(int keyCode, QWidget* focusAfter = nullptr) override;
+    void setPanelVisible(bool visible) override;
+    void deleteShownFile() override;
+    bool copyShownFile(const QString& name) override;
+
+    shell::DriveList* drive() const;
+    shell::DirList* dir() const;
+    QComboBox* combo() const;
+    shell::FileList* file() const;
 
 private:
-    void deleteShownFile();
-    void copyShownFile();
+    void copyKey();
     void zoomStep(int delta);
     void viewKey(int mode);
     void readAheadNeighbours();
+    const shell::Controls& c() const;
+    shell::WindowState& s() const;
 
-    app::Form1& f_;
-    DriveList* drive_;
-    DirList* dir_;
-    QComboBox* combo_;
-    FileList* file_;
+    shell::ShellContext& ctx_;
 };
 
 }  // namespace qova::files

@@ -5,22 +5,20 @@
 
 #include <QString>
 
-#include "app/subsystem.h"
-
-namespace qova::app {
-class Form1;
+namespace qova::shell {
+class ShellContext;
 }
 
 namespace qova::files {
 
-class ConvertCommand : public app::Subsystem {
+class ConvertCommand {
 public:
-    explicit ConvertCommand(app::Form1& form);
+    explicit ConvertCommand(shell::ShellContext& ctx);
 
     void mnuFileConvert_Click();
 
-    // The source dialog's filter: built on the first conversion from Form1's
-    // format table and kept for the run (apart from the Open command's).
+    // The source dialog's filter: built on the first conversion from the
+    // window's format table and kept for the run (apart from the Open command's).
     const QString& filter() const { return filter_; }
     bool filterBuilt() const { return filterBuilt_; }
 
@@ -28,7 +26,7 @@ public:
     static QString failureText(int16_t code);
 
 private:
-    app::Form1& f_;
+    shell::ShellContext& ctx_;
     bool filterBuilt_ = false;
     QString filter_;
 };

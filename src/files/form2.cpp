@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "files/form2.h"
 
 #include <sys/stat.h>
 
@@ -13,12 +13,13 @@
 
 #include <exception>
 
-#include "app/ui_services.h"
-#include "files/browser_widgets.h"
+#include "shell/file_lists.h"
+#include "shell/trap.h"
+#include "shell/ui_services.h"
 
 namespace qova::files {
 
-Form2::Form2(app::UiServices& ui, std::function<void()> pathChange, QWidget* parent)
+Form2::Form2(shell::UiServices& ui, std::function<void()> pathChange, QWidget* parent)
     : QDialog(parent), ui_(ui), pathChange_(std::move(pathChange)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("保存先"));
@@ -61,10 +62,10 @@ Form2::Form2(app::UiServices& ui, std::function<void()> pathChange, QWidget* par
         }
     }
 
-    connect(Drive1, &DriveList::driveChanged, this, [this] { Drive1_Change(); });
-    connect(Dir1, &DirList::changed, this, [this] { Dir1_Change(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    shell::connectTrapped(Drive1, &DriveList::driveChanged, this, [this] { Drive1_Change(); });
+    shell::connectTrapped(Dir1, &DirList::changed, this, [this] { Dir1_Change(); });
+    shell::connectTrapped(Command1, &QPushButton::clicked, this, [this](bool) { Command1_Click(); });
+    shell::connectTrapped(Command2, &QPushButton::clicked, this, [this](bool) { Command2_Click(); });
 }
 
 void Form2::Drive1_Change() {
@@ -93,16 +94,16 @@ void Form2::Command1_Click() {
             pathChange_();
             accept();
         } else {
-            ui_.msgBox(QStringLiteral("同名のファイルが有ります"), app::Critical);
+            ui_.msgBox(QStringLiteral("同名のファイルが有ります"), shell::Critical);
         }
         return;
     }
-    if (ui_.msgBox(QStringLiteral("ホルダを作成しますか。"), app::YesNo | app::Question | app::DefaultButton2) !=
-        app::MsgYes)
+    if (ui_.msgBox(QStringLiteral("ホルダを作成しますか。"), shell::YesNo | shell::Question | shell::DefaultButton2) !=
+        shell::MsgYes)
         return;
     // One level only, like the classic MkDir.
     if (native.isEmpty() || ::mkdir(native.constData(), 0777) != 0) {
-        ui_.msgBox(QStringLiteral("ホルダが作成できません"), app::Critical);
+        ui_.msgBox(QStringLiteral("ホルダが作成できません"), shell::Critical);
         return;
     }
     pathChange_();

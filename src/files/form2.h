@@ -11,20 +11,22 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace qova::app {
+namespace qova::shell {
+class DirList;
+class DriveList;
 class UiServices;
-}
+}  // namespace qova::shell
 
 namespace qova::files {
 
-class DirList;
-class DriveList;
+using shell::DirList;
+using shell::DriveList;
 
 class Form2 : public QDialog {
     Q_OBJECT
 public:
     // `pathChange` is called when OK accepts the path in Text1.
-    Form2(app::UiServices& ui, std::function<void()> pathChange, QWidget* parent = nullptr);
+    Form2(shell::UiServices& ui, std::function<void()> pathChange, QWidget* parent = nullptr);
 
     DriveList* Drive1;
     DirList* Dir1;
@@ -39,7 +41,7 @@ public:
     void Command2_Click();
 
 private:
-    app::UiServices& ui_;
+    shell::UiServices& ui_;
     std::function<void()> pathChange_;
 };
 

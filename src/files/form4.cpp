@@ -1,4 +1,4 @@
-#include "form4.h"
+#include "files/form4.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "engine/image_control.h"
+#include "shell/trap.h"
 
 namespace qova::files {
 
@@ -39,7 +40,7 @@ Form4::Form4(QWidget* parent) : QDialog(parent) {
     auto* v = new QVBoxLayout(this);
     v->addWidget(Img1, 1);
     v->addLayout(row);
-    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    shell::connectTrapped(Command1, &QPushButton::clicked, this, [this](bool) { Command1_Click(); });
     CopyResult::confirmed() = 0;
     CopyResult::name().clear();
 }

@@ -4,17 +4,15 @@
 
 #include <QString>
 
-#include "app/subsystem.h"
-
-namespace qova::app {
-class Form1;
+namespace qova::shell {
+class ShellContext;
 }
 
 namespace qova::files {
 
-class OpenCommands : public app::Subsystem {
+class OpenCommands {
 public:
-    explicit OpenCommands(app::Form1& form);
+    explicit OpenCommands(shell::ShellContext& ctx);
 
     void mnuFileOpen_Click();
     void mnuFileClose_Click();
@@ -32,7 +30,7 @@ public:
 
 private:
     void turnTo(int index);
-    app::Form1& f_;
+    shell::ShellContext& ctx_;
     bool filterBuilt_ = false;
     QString filter_;
     QString lastPath_;

@@ -1,27 +1,32 @@
-#include "save_commands.h"
+#include "files/save_commands.h"
 
 #include <QLineEdit>
 
-#include <new>
-#include <stdexcept>
+#include <exception>
 
-#include "app/decode_error.h"
-#include "app/main_window.h"
-#include "app/menu_table.h"
-#include "app/ui_services.h"
 #include "engine/engine_dialog.h"
-#include "engine/engine_error.h"
 #include "engine/image_control.h"
 #include "files/form2.h"
+#include "shell/context.h"
+#include "shell/error_texts.h"
+#include "shell/ui_services.h"
 
 namespace qova::files {
 
-using app::MenuId;
+using shell::MenuId;
 
 namespace {
-constexpr int kCancelled = 20150;
 const QString kSaveErrorTitle = QStringLiteral("ｴﾗｰ: ﾌｧｲﾙの保存");
 }  // namespace
+
+void showSaveDialog(engine::EngineDialog& dlg, const QString& title, QWidget* owner) {
+    dlg.filter = kAllFilesFilter;
+    dlg.option16 = 4096;
+    dlg.title = title;
+    dlg.flags = 60;
+    dlg.saveSwitch = -1;
+    dlg.showSave(owner);
+}
 
 int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg, const QString& path) {
     const int16_t format = int16_t(dlg.format), bits = int16_t(dlg.bits), quality = int16_t(dlg.quality);
@@ -31,58 +36,43 @@ int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg,
     return img.saveFile(path, format, bits, quality, int16_t(dlg.saveOption));
 }
 
-RunTimeError runTimeError(const std::exception& e) {
-    if (const auto* ee = dynamic_cast<const engine::EngineError*>(&e))
-        return {ee->number(), QString::fromStdString(ee->description())};
-    if (dynamic_cast<const std::bad_alloc*>(&e)) return {7, QStringLiteral("Out of memory")};
-    if (dynamic_cast<const std::overflow_error*>(&e)) return {6, QStringLiteral("Overflow")};
-    return {5, QString::fromLocal8Bit(e.what())};
-}
-
-SaveCommands::SaveCommands(app::Form1& form) : f_(form) {
-    f_.onTriggered(MenuId::mnuFileSave, [this] { mnuFileSave_Click(); });
-    f_.onTriggered(MenuId::mnuFileSaveDir, [this] { mnuFileSaveDir_Click(); });
+SaveCommands::SaveCommands(shell::ShellContext& ctx) : ctx_(ctx) {
+    ctx_.onTriggered(MenuId::mnuFileSave, [this] { mnuFileSave_Click(); });
+    ctx_.onTriggered(MenuId::mnuFileSaveDir, [this] { mnuFileSaveDir_Click(); });
 }
 
 SaveCommands::~SaveCommands() = default;
 
 void SaveCommands::mnuFileSave_Click() {
-    engine::EngineDialog& dlg = *f_.ImgDlg1;
+    engine::EngineDialog& dlg = *ctx_.controls().ImgDlg1;
     try {
-        dlg.filter = kAllFilesFilter;
-        dlg.option16 = 4096;
-        dlg.title = QStringLiteral("ﾌｧｲﾙの保存");
-        dlg.flags = 60;
-        dlg.saveSwitch = -1;
-        dlg.showSave(&f_);
+        showSaveDialog(dlg, QStringLiteral("ﾌｧｲﾙの保存"), ctx_.mainWindow());
         const QString path = dlg.fileName;
-        const int16_t r = saveAsChosen(*f_.Img1, dlg, path);
+        const int16_t r = saveAsChosen(*ctx_.controls().Img1, dlg, path);
         if (r != 0)
-            f_.ui().msgBox(QStringLiteral("ｴﾗｰ '") + QString::number(r) + QStringLiteral(", ") + app::DecodeError(r) +
-                               QStringLiteral("' が発生しました。"),
-                           app::OkOnly, kSaveErrorTitle);
+            ctx_.ui().msgBox(shell::quotedErrorMessage(r, QStringLiteral("が発生しました。")), shell::OkOnly,
+                             kSaveErrorTitle);
     } catch (const std::exception& e) {
-        const RunTimeError err = runTimeError(e);
-        if (err.number == kCancelled) return;
-        f_.WaitCursorOff();
-        f_.ui().msgBox(QStringLiteral("VB Error: '") + QString::number(err.number) + QStringLiteral("' - ") +
-                           err.description + QStringLiteral("."),
-                       app::OkOnly, kSaveErrorTitle);
+        const shell::RunTimeError err = shell::runTimeError(e);
+        if (shell::isCancel(err)) return;
+        ctx_.WaitCursorOff();
+        ctx_.ui().msgBox(shell::runTimeErrorMessage(QStringLiteral("VB Error: "), err), shell::OkOnly,
+                         kSaveErrorTitle);
     }
 }
 
 Form2* SaveCommands::form2() {
-    if (!form2_) form2_ = new Form2(f_.ui(), [this] { MyPathChange(); }, &f_);
+    if (!form2_) form2_ = new Form2(ctx_.ui(), [this] { MyPathChange(); }, ctx_.mainWindow());
     return form2_;
 }
 
 void SaveCommands::mnuFileSaveDir_Click() {
     Form2* d = form2();
-    d->Text1->setText(f_.sDestDir);
+    d->Text1->setText(ctx_.state().sDestDir);
     d->Text1->repaint();
     d->exec();
 }
 
-void SaveCommands::MyPathChange() { f_.sDestDir = form2()->Text1->text(); }
+void SaveCommands::MyPathChange() { ctx_.state().sDestDir = form2()->Text1->text(); }
 
 }  // namespace qova::files

@@ -6,12 +6,11 @@
 #include <QString>
 
 #include <cstdint>
-#include <exception>
 
-#include "app/subsystem.h"
+class QWidget;
 
-namespace qova::app {
-class Form1;
+namespace qova::shell {
+class ShellContext;
 }
 namespace qova::engine {
 class EngineDialog;
@@ -25,22 +24,20 @@ class Form2;
 // The save dialog's filter: every file.
 inline const QString kAllFilesFilter = QStringLiteral("すべてのﾌｧｲﾙ(*.*)|*.*");
 
+// Shows the engine's save dialog as Save and the conversion put it up: every
+// file, option 16 = 4096, flags 60, save switch −1, with `title`. Cancel
+// raises the engine's error 20150.
+void showSaveDialog(engine::EngineDialog& dlg, const QString& title, QWidget* owner);
+
 // Writes the image of `img` to `path` with the format, depth, quality and
 // either the stamp or the save option the dialog returned; a stamp save does
 // not read the save option. Returns the engine's code.
 int16_t saveAsChosen(engine::ImageControl& img, const engine::EngineDialog& dlg, const QString& path);
 
-// Number and description of a run-time error caught by a command.
-struct RunTimeError {
-    int number;
-    QString description;
-};
-RunTimeError runTimeError(const std::exception& e);
-
-class SaveCommands : public app::Subsystem {
+class SaveCommands {
 public:
-    explicit SaveCommands(app::Form1& form);
-    ~SaveCommands() override;
+    explicit SaveCommands(shell::ShellContext& ctx);
+    ~SaveCommands();
 
     void mnuFileSave_Click();
     void mnuFileSaveDir_Click();
@@ -51,7 +48,7 @@ public:
     Form2* form2();
 
 private:
-    app::Form1& f_;
+    shell::ShellContext& ctx_;
     Form2* form2_ = nullptr;
 };
 

@@ -1,9 +1,11 @@
-#include "form3.h"
+#include "view/form3.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "shell/trap.h"
 
 namespace qova::view {
 
@@ -34,7 +36,7 @@ Form3::Form3(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(Command2);
     column->addLayout(buttons);
     column->setSizeConstraint(QLayout::SetFixedSize);
-    connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
+    shell::connectTrapped(Command2, &QPushButton::clicked, this, [this](bool) { reject(); });
 }
 
 QSize Form3::chosenSize() const {

@@ -1,22 +1,31 @@
 // Viewing: how the image lies in Img1 (normal, fit, stretch, zoomed), the
 // zoom dialog, the "ZOOM" screen-size resample, the view and drive keys of
-// Img1, and opening the engine's pan window. ApplyZoom and ViewFit2 are on
-// Form1, since the browser, the toolbar and Undo call them too.
+// Img1, and opening the engine's pan window. ApplyZoom and ViewFit2 are
+// shared procedures of the shell (shell/context.h), since the browser, the
+// toolbar and Undo call them too.
 #pragma once
 
-#include "app/subsystem.h"
+#include "shell/subsystem.h"
 
-namespace qova::app {
-class Form1;
+namespace qova::shell {
+class ShellContext;
 }
 
 namespace qova::view {
 
 class Form3;
 
-class Viewing : public app::Subsystem {
+// Where the pan window goes, in twips, on a screen this many twips wide:
+// four fifths across, and a tenth of the width (not the height) down.
+struct PanPlacement {
+    double left;
+    double top;
+};
+PanPlacement panWindowPlacement(double screenWidthTwips);
+
+class Viewing : public shell::Subsystem {
 public:
-    explicit Viewing(app::Form1& form);
+    explicit Viewing(shell::ShellContext& ctx);
 
     // --- menu handlers (processing commands call mnuViewNormal_Click too) ---
     void mnuViewNormal_Click();
@@ -34,8 +43,8 @@ public:
     Form3* form3();
 
 private:
-    app::Form1& f_;
-    Form3* form3_ = nullptr;   // owned by Form1
+    shell::ShellContext& ctx_;
+    Form3* form3_ = nullptr;   // owned by the main window
 };
 
 }  // namespace qova::view

@@ -12,11 +12,16 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <QLabel>
+#include <QLineEdit>
+
 #include "animation/toolbox.h"
+#include "app/help_about.h"
 #include "app/main_window.h"
-#include "files/browser_widgets.h"
-#include "app/status_bar.h"
-#include "app/twips.h"
+#include "engine/image_store.h"
+#include "shell/file_lists.h"
+#include "shell/status_bar.h"
+#include "shell/twips.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/image_control.h"
@@ -25,7 +30,7 @@
 
 using namespace qova;
 using app::Form1;
-using app::MenuId;
+using shell::MenuId;
 
 namespace {
 
@@ -185,7 +190,7 @@ struct Window {
         form->Form_Load(commandLine);
     }
     Form1* operator->() const { return form.get(); }
-    QString panel(int n) const { return form->StatusBar1->panelText(n); }
+    QString panel(int n) const { return form->controls().StatusBar1->panelText(n); }
     bool enabled(MenuId id) const { return form->action(id)->isEnabled(); }
 };
 
@@ -227,20 +232,25 @@ private slots:
 
     void startUpState() {
         Window w;
-        QCOMPARE(w->nZoom, int16_t(100));
-        QCOMPARE(w->fImage, int16_t(0));
-        QCOMPARE(w->sDestDir, QDir::currentPath());
-        QCOMPARE(w->helpFile, QStringLiteral("QOVA.HLP"));
-        QVERIFY(static_cast<qova::files::FileList*>(w->File1)->pattern().startsWith("*.cmp;*.jpe;*.jpg;"));
-        QCOMPARE(w->FormatName[0], QStringLiteral("すべてのﾌｧｲﾙ"));
-        QCOMPARE(w->FormatPattern[5], QStringLiteral("*.jpg;*.jff;*.jtf"));
-        QCOMPARE(w->FormatName[21], QStringLiteral("Cursor"));
-        QVERIFY(w->FormatName[22].isEmpty());
-        for (auto* img : {w->Img2, w->Img3, w->Img4, w->Img5}) QVERIFY(img->isHidden());
-        QVERIFY(!w->Img1->isHidden());
+        QCOMPARE(w->state().nZoom, int16_t(100));
+        QCOMPARE(w->state().fImage, int16_t(0));
+        QCOMPARE(w->state().sDestDir, QDir::currentPath());
+        QCOMPARE(w->state().helpFile, QStringLiteral("QOVA.HLP"));
+        QVERIFY(w->controls().File1->pattern().startsWith("*.cmp;*.jpe;*.jpg;"));
+        QCOMPARE(w->state().FormatName[0], QStringLiteral("すべてのﾌｧｲﾙ"));
+        QCOMPARE(w->state().FormatPattern[5], QStringLiteral("*.jpg;*.jff;*.jtf"));
+        QCOMPARE(w->state().FormatName[21], QStringLiteral("Cursor"));
+        QVERIFY(w->state().FormatName[22].isEmpty());
+        // The stores are never shown (they are no widgets at all).
+        for (const char* name : {"Img2", "Img3", "Img4", "Img5"}) {
+            const QObject* img = w->findChild<QObject*>(QLatin1String(name));
+            QVERIFY2(img, name);
+            QVERIFY(!img->isWidgetType() || static_cast<const QWidget*>(img)->isHidden());
+        }
+        QVERIFY(!w->controls().Img1->isHidden());
         QVERIFY(w->form6()->isHidden());
-        QCOMPARE(w->Timer1->interval(), 1000);
-        QVERIFY(w->Timer1->isActive());
+        QCOMPARE(w->controls().Timer1->interval(), 1000);
+        QVERIFY(w->controls().Timer1->isActive());
         QVERIFY(!w.panel(1).isEmpty());
         QVERIFY(!w.panel(2).isEmpty());
         QVERIFY(w.ui->boxes.isEmpty());
@@ -249,9 +259,9 @@ private slots:
     void commandLineSmallImageShownAtItsSize() {
         const QString file = makeImage(path("small.tif"), 64, 48);
         Window w(file);
-        QCOMPARE(w->fImage, int16_t(1));
-        QCOMPARE(w->nZoom, int16_t(100));
-        QCOMPARE(w->Img1->bitmapWidth(), 64);
+        QCOMPARE(w->state().fImage, int16_t(1));
+        QCOMPARE(w->state().nZoom, int16_t(100));
+        QCOMPARE(w->controls().Img1->bitmapWidth(), 64);
         QCOMPARE(w.panel(3), QString::number(QFileInfo(file).size()) + " Byte");
         QCOMPARE(w.panel(4), QStringLiteral("64 Width"));
         QCOMPARE(w.panel(5), QStringLiteral("48 Height"));
@@ -266,12 +276,12 @@ private slots:
 
     void commandLineLargeImageZoomedToFit() {
         Window w(makeImage(path("large.tif"), 3000, 1000));
-        QCOMPARE(w->fImage, int16_t(1));
-        const QRectF shown = w->Img1->displayRect();
-        QVERIFY(shown.width() <= w->Img1->controlWidthPx());
-        QVERIFY(shown.height() <= w->Img1->controlHeightPx());
-        QCOMPARE(shown.width(), w->Img1->controlWidthPx());   // the wide side fills the control
-        QCOMPARE(int(w->nZoom), qRound(shown.width() * 100 / 3000));
+        QCOMPARE(w->state().fImage, int16_t(1));
+        const QRectF shown = w->controls().Img1->displayRect();
+        QVERIFY(shown.width() <= w->controls().Img1->controlWidthPx());
+        QVERIFY(shown.height() <= w->controls().Img1->controlHeightPx());
+        QCOMPARE(shown.width(), w->controls().Img1->controlWidthPx());   // the wide side fills the control
+        QCOMPARE(int(w->state().nZoom), qRound(shown.width() * 100 / 3000));
         QVERIFY(w->action(MenuId::mnuViewZoom)->isChecked());
         QCOMPARE(w.panel(4), QStringLiteral("3000 Width"));   // the file's size, not the shown one
     }
@@ -287,9 +297,9 @@ private slots:
         QFETCH(QString, commandLine);
         Window w(commandLine);
         QVERIFY(w.ui->boxes.isEmpty());
-        QVERIFY(w->Img1->isEmpty());
-        QVERIFY(!w->Img1->isHidden());
-        QCOMPARE(w->fImage, int16_t(0));
+        QVERIFY(w->controls().Img1->isEmpty());
+        QVERIFY(!w->controls().Img1->isHidden());
+        QCOMPARE(w->state().fImage, int16_t(0));
         QVERIFY(!w.enabled(MenuId::mnuColor));
         QVERIFY(w.panel(3).isEmpty());
     }
@@ -310,8 +320,8 @@ private slots:
         QFETCH(bool, back);
         QFETCH(bool, forward);
         Window w(makeImage(path(QStringLiteral("pages%1.tif").arg(pages)), 40, 30, pages));
-        QCOMPARE(w->Img1->bitmapListCount(), pages);
-        w->Img1->setBitmapListIndex(page);
+        QCOMPARE(w->controls().Img1->bitmapListCount(), pages);
+        w->controls().Img1->setBitmapListIndex(page);
         emit w->menu(MenuId::mnuView)->aboutToShow();
         // The page items themselves are hidden (and so never enabled in Qt):
         // the toolbox's page buttons are where the rule shows.
@@ -331,7 +341,7 @@ private slots:
         const std::pair<int, MenuId> cases[] = {{0, MenuId::mnuViewNormal}, {1, MenuId::mnuViewStretch},
                                                 {3, MenuId::mnuViewFit}, {2, MenuId::mnuViewZoom}};
         for (const auto& [mode, item] : cases) {
-            w->Img1->setViewMode(mode);
+            w->controls().Img1->setViewMode(mode);
             emit w->menu(MenuId::mnuView)->aboutToShow();
             for (MenuId id : {MenuId::mnuViewNormal, MenuId::mnuViewZoom, MenuId::mnuViewFit, MenuId::mnuViewStretch})
                 QCOMPARE(w->action(id)->isChecked(), id == item);
@@ -341,25 +351,25 @@ private slots:
     void openingFileEditColorClearsListKey() {
         Window w;
         for (MenuId id : {MenuId::mnuFile, MenuId::mnuEdit, MenuId::mnuColor}) {
-            w->fListKey = 1;
+            w->state().fListKey = 1;
             emit w->menu(id)->aboutToShow();
-            QCOMPARE(w->fListKey, int16_t(0));
+            QCOMPARE(w->state().fListKey, int16_t(0));
         }
-        w->fListKey = 1;
+        w->state().fListKey = 1;
         emit w->menu(MenuId::mnuDatabase)->aboutToShow();
-        QCOMPARE(w->fListKey, int16_t(1));
+        QCOMPARE(w->state().fListKey, int16_t(1));
     }
 
     void escWithImageEmptiesIt() {
         Window w(makeImage(path("esc.tif"), 40, 30));
-        w->sFilePath = path("esc.tif");
-        w->sFileName = "esc.tif";
-        QTest::keyClick(w->Img1, Qt::Key_Escape);
-        QVERIFY(w->Img1->isEmpty());
-        QVERIFY(w->sFilePath.isEmpty() && w->sFileName.isEmpty());
+        w->state().sFilePath = path("esc.tif");
+        w->state().sFileName = "esc.tif";
+        QTest::keyClick(w->controls().Img1, Qt::Key_Escape);
+        QVERIFY(w->controls().Img1->isEmpty());
+        QVERIFY(w->state().sFilePath.isEmpty() && w->state().sFileName.isEmpty());
         QVERIFY(w.ui->boxes.isEmpty());
         QCOMPARE(w.ui->quits, 0);
-        QCOMPARE(w->fImage, int16_t(0));
+        QCOMPARE(w->state().fImage, int16_t(0));
         QVERIFY(!w.enabled(MenuId::mnuColor));
     }
 
@@ -369,9 +379,9 @@ private slots:
         QCOMPARE(w.ui->boxes.size(), 1);
         QCOMPARE(w.ui->boxes[0].prompt, QStringLiteral("終了しますか。"));
         QCOMPARE(w.ui->boxes[0].title, QStringLiteral("終了"));
-        QCOMPARE(w.ui->boxes[0].style, app::YesNo | app::Critical | app::DefaultButton2);
+        QCOMPARE(w.ui->boxes[0].style, shell::YesNo | shell::Critical | shell::DefaultButton2);
         QCOMPARE(w.ui->quits, 0);
-        w.ui->answers << app::MsgYes;
+        w.ui->answers << shell::MsgYes;
         w->ClearOrQuit();
         QCOMPARE(w.ui->quits, 1);
     }
@@ -386,10 +396,10 @@ private slots:
         const QString file = makeImage(path("gauge.jpg"), 1200, 1200, 1, engine::kFmtJpeg);
         Window w;
         w->show();
-        w->fProgress = int16_t(fProgress);
+        w->state().fProgress = int16_t(fProgress);
         QList<int> fills;
-        connect(w->Img1, &engine::ImageControl::progress, w.form.get(),
-                [&] { fills << w->StatusBar1->StatGaugeFill()->width(); });
+        connect(w->controls().Img1, &engine::ImageControl::progress, w.form.get(),
+                [&] { fills << w->controls().StatusBar1->StatGaugeFill()->width(); });
         // A message waiting to be handled: runs mid-load only when the gauge
         // lets the window process its messages.
         bool ranDuringLoad = false, loading = false;
@@ -399,15 +409,15 @@ private slots:
                  Qt::WaitCursor);
         QVERIFY(!w.enabled(MenuId::MainPreferences));
         loading = true;
-        QCOMPARE(w->Img1->load(file, 0, 0, -1), int16_t(0));
+        QCOMPARE(w->controls().Img1->load(file, 0, 0, -1), int16_t(0));
         loading = false;
         w->StatusTerm();
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(w.enabled(MenuId::MainPreferences));
-        const int full = w->StatusBar1->StatGauge()->width();
+        const int full = w->controls().StatusBar1->StatGauge()->width();
         if (fProgress == 0) {
             QVERIFY(fills.isEmpty());
-            QCOMPARE(w->StatusBar1->StatGaugeFill()->width(), 0);
+            QCOMPARE(w->controls().StatusBar1->StatGaugeFill()->width(), 0);
             QVERIFY(!ranDuringLoad);
         } else {
             QVERIFY(fills.size() >= 3);
@@ -420,59 +430,68 @@ private slots:
 
     void statusInitTakesTheUndoSnapshot() {
         Window w(makeImage(path("undo.tif"), 50, 40));
-        w->nZoom = 130;
+        w->state().nZoom = 130;
         w->StatusInit();
         w->StatusTerm();
-        QCOMPARE(w->nUndoZoom, int16_t(130));
-        QCOMPARE(w->Img4->bitmapWidth(), 50);
-        QVERIFY(test::samePixels(w->Img4->currentBitmap(), w->Img1->currentBitmap()));
+        QCOMPARE(w->state().nUndoZoom, int16_t(130));
+        QCOMPARE(w->controls().Img4->bitmapWidth(), 50);
+        QVERIFY(test::samePixels(w->controls().Img4->currentBitmap(), w->controls().Img1->currentBitmap()));
         // The snapshot is a copy: changing Img1 later leaves it alone.
-        engine::Bitmap changed = w->Img1->currentBitmap();
+        engine::Bitmap changed = w->controls().Img1->currentBitmap();
         changed.mutableRow(0)[0] ^= 0xFF;
-        w->Img1->setCurrentBitmap(changed);
-        QVERIFY(!test::samePixels(w->Img4->currentBitmap(), w->Img1->currentBitmap()));
+        w->controls().Img1->setCurrentBitmap(changed);
+        QVERIFY(!test::samePixels(w->controls().Img4->currentBitmap(), w->controls().Img1->currentBitmap()));
     }
 
     void resizeLaysOutInTwips() {
         Window w;
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
-        auto twipsOf = [](int px) { return app::pixelsToTwips(px); };
+        auto twipsOf = [](int px) { return shell::pixelsToTwips(px); };
         w->resize(900, 600);
         QTRY_COMPARE(w->width(), 900);
         const double H = twipsOf(w->frameGeometry().height()), W = twipsOf(w->frameGeometry().width());
-        QCOMPARE(w->Img1->height(), app::twipsToPixels(H - 1425));
-        QCOMPARE(w->Img1->width(), app::twipsToPixels(W - 2460));
-        QCOMPARE(w->Img1->y(), app::twipsToPixels(480));
-        QCOMPARE(w->File1->height(), app::twipsToPixels(H - 4760));
+        QCOMPARE(w->controls().Img1->height(), shell::twipsToPixels(H - 1425));
+        QCOMPARE(w->controls().Img1->width(), shell::twipsToPixels(W - 2460));
+        QCOMPARE(w->controls().Img1->y(), shell::twipsToPixels(480));
+        QCOMPARE(w->controls().File1->height(), shell::twipsToPixels(H - 4760));
         // Browser hidden: the image spans the window less 100 twips.
-        w->fBrowserHidden = 1;
+        w->state().fBrowserHidden = 1;
         w->resize(800, 500);
         QTRY_COMPARE(w->width(), 800);
-        QCOMPARE(w->Img1->width(), app::twipsToPixels(twipsOf(w->frameGeometry().width()) - 100));
+        QCOMPARE(w->controls().Img1->width(), shell::twipsToPixels(twipsOf(w->frameGeometry().width()) - 100));
         // With the name box of a database shown the image starts lower and is shorter.
-        w->Cwho->show();
+        w->controls().Cwho->show();
         w->resize(820, 520);
         QTRY_COMPARE(w->width(), 820);
-        QCOMPARE(w->Img1->y(), app::twipsToPixels(840));
-        QCOMPARE(w->Img1->height(), app::twipsToPixels(twipsOf(w->frameGeometry().height()) - 1425 - 360));
-        QCOMPARE(w->Cwho->width(), app::twipsToPixels(twipsOf(w->frameGeometry().width()) - 100));
+        QCOMPARE(w->controls().Img1->y(), shell::twipsToPixels(840));
+        QCOMPARE(w->controls().Img1->height(), shell::twipsToPixels(twipsOf(w->frameGeometry().height()) - 1425 - 360));
+        QCOMPARE(w->controls().Cwho->width(), shell::twipsToPixels(twipsOf(w->frameGeometry().width()) - 100));
     }
 
     void helpShowsTheGuideOrSaysThereIsNone() {
         Window w;
-        w->helpFile.clear();
+        w->state().helpFile.clear();
         w->action(MenuId::mnuHelpHelp)->trigger();
         QCOMPARE(w.ui->boxes.size(), 1);
-        QCOMPARE(w.ui->boxes[0].style, int(app::Information));
+        QCOMPARE(w.ui->boxes[0].style, int(shell::Information));
         QCOMPARE(w.ui->boxes[0].title, QStringLiteral("QOVA"));
         QVERIFY(w.ui->boxes[0].prompt.startsWith(QStringLiteral("ﾍﾙﾌﾟの目次を表示できません。")));
-        w->helpFile = QStringLiteral(QOVA_SOURCE_DIR "/resources/QOVA.HLP");
+        w->state().helpFile = QStringLiteral(QOVA_SOURCE_DIR "/resources/QOVA.HLP");
         w->action(MenuId::mnuHelpHelp)->trigger();
         QCOMPARE(w.ui->boxes.size(), 1);
         auto* help = w->findChild<QTextBrowser*>(QStringLiteral("HelpWindow"));
         QVERIFY(help && help->isVisible());
         QVERIFY(help->toPlainText().contains(QStringLiteral("ﾌｧｲﾙ(F)")));
+    }
+
+    void aboutBoxVersion() {
+        app::Form5 about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+        QCOMPARE(about.lblVersion->text(), QStringLiteral("QOVA Version " QOVA_VERSION_STRING));
+        about.show();
+        about.Command1->click();
+        QVERIFY(about.isHidden());
     }
 
     void exitAndCloseEndTheRun() {

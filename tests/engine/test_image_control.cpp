@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 
 #include <cstring>
+#include <set>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -300,8 +301,13 @@ private slots:
         QCOMPARE(c.dispatch(dispid::ViewMode).toInt(), 1);
         c.dispatchPut(dispid::ImageSource, QString());
         QVERIFY(c.isEmpty());
-        // Every id in the table answers (reads may fail on an empty control, never as unknown).
-        for (const auto& e : dispid::kControlTable) {
+        // Every id in the areas' tables answers (reads may fail on an empty
+        // control, never as unknown), and no id is claimed twice.
+        const std::vector<dispid::Entry> table = ImageControl::dispatchTable();
+        QVERIFY(table.size() >= 36);
+        std::set<int> ids;
+        for (const auto& e : table) QVERIFY2(ids.insert(e.id).second, e.member);
+        for (const auto& e : table) {
             if (e.id == dispid::Load || e.id == dispid::SaveFile || e.id == dispid::SaveFileWithStamp ||
                 e.id == dispid::InsertBitmapListItem || e.id == dispid::CopyToClipboard)
                 continue;

@@ -1,6 +1,7 @@
-// What the file command tests share: a main window answered by scripts, the
-// engine's open and save dialogs answered in order (recording how each came
-// up), and pictures written and read back through the engine.
+// What the file command tests share: a small window with the files
+// subsystem and scripted message boxes, the engine's open and save dialogs
+// answered in order (recording how each came up), and pictures written and
+// read back through the engine.
 #pragma once
 
 #include <QCheckBox>
@@ -17,32 +18,34 @@
 #include <functional>
 #include <memory>
 
-#include "app/main_window.h"
 #include "engine/core/formats/formats.h"
 #include "engine/dialogs/open_dialog.h"
 #include "engine/dialogs/save_dialog.h"
 #include "engine/engine_dialog.h"
+#include "files/files.h"
+#include "support/fake_context.h"
 #include "support/images.h"
-#include "support/scripted_ui.h"
 
 namespace qova::test {
 
-// A Form1 after start-up with scripted message boxes, and a fresh folder.
+// The files subsystem in a window after start-up with scripted message
+// boxes, and a fresh folder.
 struct FormFixture {
     ScriptedUi* ui = nullptr;
-    std::unique_ptr<app::Form1> form;
+    std::unique_ptr<FakeContext> ctx;
+    std::unique_ptr<files::Files> files;
     std::unique_ptr<QTemporaryDir> tmp;
     QDir dir;
     void start() {
         tmp = std::make_unique<QTemporaryDir>();
         dir = QDir(tmp->path());
-        auto u = std::make_unique<ScriptedUi>();
-        ui = u.get();
-        form = std::make_unique<app::Form1>(std::move(u));
-        form->Form_Load(QString());
+        ctx = std::make_unique<FakeContext>();
+        ui = &ctx->scripted();
+        files = std::make_unique<files::Files>(*ctx);
     }
     void stop() {
-        form.reset();
+        files.reset();
+        ctx.reset();
         tmp.reset();
     }
 };

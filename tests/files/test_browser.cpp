@@ -8,24 +8,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/main_window.h"
-#include "app/menu_table.h"
-#include "app/status_bar.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/dialogs/open_dialog.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
-#include "files/browser.h"
-#include "files/browser_widgets.h"
-#include "files/open_commands.h"
+#include "engine/image_store.h"
+#include "files/files.h"
+#include "shell/file_lists.h"
+#include "shell/status_bar.h"
+#include "support/fake_context.h"
 #include "support/images.h"
-#include "support/scripted_ui.h"
 
 using namespace qova;
-using app::Form1;
-using app::MenuId;
 using files::FileBrowser;
+using shell::MenuId;
 
 namespace {
 
@@ -41,9 +38,10 @@ void writeImage(const QString& path, int w, int h, int bpp = 24, int format = en
 struct Fixture {
     QTemporaryDir dir;
     QTemporaryDir dest;
-    test::ScriptedUi* ui = new test::ScriptedUi;
-    std::unique_ptr<Form1> w;
-    FileBrowser* browser = nullptr;
+    test::FakeContext ctx;
+    test::ScriptedUi* ui = &ctx.scripted();
+    files::Files files{ctx};
+    FileBrowser* browser = &files.browser;
     Fixture() {
         // Three images of different widths, so the one shown is easy to tell.
         writeImage(dir.filePath("a.jpg"), 11, 10, 24, engine::kFmtJpeg);
@@ -53,14 +51,13 @@ struct Fixture {
         t.open(QIODevice::WriteOnly);
         t.write("hello");
         t.close();
-        w = std::make_unique<Form1>(std::unique_ptr<app::UiServices>(ui));
-        w->Form_Load(QString());
-        w->sDestDir = dest.path();
-        browser = w->subsystem<FileBrowser>();
+        ctx.state().sDestDir = dest.path();
         browser->dir()->setPath(dir.path());
     }
-    files::FileList* list() const { return browser->file(); }
-    int shownWidth() const { return w->Img1->isEmpty() ? 0 : w->Img1->bitmapWidth(); }
+    const shell::Controls& c() const { return ctx.controls(); }
+    shell::WindowState& s() { return ctx.state(); }
+    shell::FileList* list() const { return browser->file(); }
+    int shownWidth() const { return c().Img1->isEmpty() ? 0 : c().Img1->bitmapWidth(); }
 };
 
 }  // namespace
@@ -93,8 +90,8 @@ private slots:
         // A listed file that is no image does nothing when clicked.
         f.list()->setListIndex(3);
         QCOMPARE(f.list()->fileName(), QString("notes.txt"));
-        QVERIFY(f.w->Img1->isEmpty());
-        QVERIFY(f.w->sFilePath.isEmpty());
+        QVERIFY(f.c().Img1->isEmpty());
+        QVERIFY(f.s().sFilePath.isEmpty());
         f.browser->combo()->setCurrentText("JPG");
         f.browser->Combo1_Click();
         QCOMPARE(f.list()->listCount(), 1);
@@ -105,14 +102,14 @@ private slots:
         f.list()->setFocus();
         f.list()->setListIndex(0);
         QCOMPARE(f.shownWidth(), 11);
-        QCOMPARE(f.w->fImage, int16_t(1));
+        QCOMPARE(f.s().fImage, int16_t(1));
         QTest::keyClick(f.list(), Qt::Key_Down);
         QCOMPARE(f.shownWidth(), 22);
         QTest::keyClick(f.list(), Qt::Key_Down);
         QCOMPARE(f.shownWidth(), 33);
-        QCOMPARE(f.w->sFileName, QString("c.tif"));
-        QCOMPARE(f.w->sFilePath, QDir(f.dir.path()).filePath("c.tif"));
-        QVERIFY(f.w->StatusBar1->panelText(4).startsWith("33"));
+        QCOMPARE(f.s().sFileName, QString("c.tif"));
+        QCOMPARE(f.s().sFilePath, QDir(f.dir.path()).filePath("c.tif"));
+        QVERIFY(f.c().StatusBar1->panelText(4).startsWith("33"));
     }
 
     void shiftWalkShowsOnRelease() {
@@ -124,7 +121,7 @@ private slots:
         QCOMPARE(f.shownWidth(), 11);  // nothing loads while Shift is down
         QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
         QCOMPARE(f.shownWidth(), 33);
-        QCOMPARE(f.w->fListKey, int16_t(0));
+        QCOMPARE(f.s().fListKey, int16_t(0));
     }
 
     void shiftDeleteFirstAndThird() {
@@ -132,12 +129,12 @@ private slots:
         f.list()->setListIndex(0);
         QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
         QVERIFY(!QFile::exists(f.dir.filePath("a.jpg")));
-        QVERIFY(f.w->Img1->isEmpty());
+        QVERIFY(f.c().Img1->isEmpty());
         QCOMPARE(f.list()->listCount(), 2);
         QCOMPARE(f.list()->listIndex(), -1);
-        QCOMPARE(f.w->StatusBar1->panelText(3), QString("0"));
+        QCOMPARE(f.c().StatusBar1->panelText(3), QString("0"));
         QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
-        QVERIFY(f.w->Img1->isEmpty());
+        QVERIFY(f.c().Img1->isEmpty());
 
         writeImage(f.dir.filePath("d.png"), 44, 10);  // listed? no: PNG is not in the start pattern
         writeImage(f.dir.filePath("d.pcx"), 44, 10, 24, engine::kFmtPcx);
@@ -148,7 +145,7 @@ private slots:
         QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
         QVERIFY(!QFile::exists(f.dir.filePath("d.pcx")));
         QCOMPARE(f.list()->listIndex(), 1);
-        QVERIFY(f.w->Img1->isEmpty());  // the entry before is selected but waits for the release
+        QVERIFY(f.c().Img1->isEmpty());  // the entry before is selected but waits for the release
         QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
         QCOMPARE(f.shownWidth(), 33);
         QVERIFY(f.ui->boxes.isEmpty());
@@ -178,10 +175,10 @@ private slots:
         QCOMPARE(f.ui->boxes.size(), 1);
         QCOMPARE(f.ui->boxes[0].prompt, QString("同名のファイルがあります。コピーしますか？"));
         QCOMPARE(f.ui->boxes[0].title, QString("ファイルコピー"));
-        QCOMPARE(f.ui->boxes[0].style, app::YesNo | app::Critical | app::DefaultButton2);
+        QCOMPARE(f.ui->boxes[0].style, shell::YesNo | shell::Critical | shell::DefaultButton2);
         QCOMPARE(QFileInfo(f.dest.filePath("b.bmp")).size(), before);
-        QCOMPARE(f.w->fListKey, int16_t(0));
-        f.ui->answers << app::MsgYes;
+        QCOMPARE(f.s().fListKey, int16_t(0));
+        f.ui->answers << shell::MsgYes;
         QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
         QCOMPARE(QFileInfo(f.dest.filePath("b.bmp")).size(), QFileInfo(f.dir.filePath("b.bmp")).size());
     }
@@ -189,18 +186,18 @@ private slots:
     void zoomAndViewKeys() {
         Fixture f;
         f.list()->setListIndex(2);
-        QCOMPARE(f.w->nZoom, int16_t(100));
+        QCOMPARE(f.s().nZoom, int16_t(100));
         QTest::keyClick(f.list(), Qt::Key_Insert);
-        QCOMPARE(f.w->nZoom, int16_t(110));
-        QCOMPARE(f.w->Img1->displayRect(), QRectF(0, 0, 36, 11));  // 33 × 1.1 = 36.3, 10 × 1.1 = 11
+        QCOMPARE(f.s().nZoom, int16_t(110));
+        QCOMPARE(f.c().Img1->displayRect(), QRectF(0, 0, 36, 11));  // 33 × 1.1 = 36.3, 10 × 1.1 = 11
         QTest::keyClick(f.list(), Qt::Key_Delete);
         QTest::keyClick(f.list(), Qt::Key_Delete);
-        QCOMPARE(f.w->nZoom, int16_t(90));
-        QCOMPARE(f.w->Img4->bitmapWidth(), 33);  // each step took the undo snapshot
+        QCOMPARE(f.s().nZoom, int16_t(90));
+        QCOMPARE(f.c().Img4->bitmapWidth(), 33);  // each step took the undo snapshot
         QTest::keyClick(f.list(), Qt::Key_Backslash);
-        QCOMPARE(f.w->Img1->viewMode(), 3);
+        QCOMPARE(f.c().Img1->viewMode(), 3);
         QTest::keyClick(f.list(), Qt::Key_Apostrophe);
-        QCOMPARE(f.w->Img1->viewMode(), 0);
+        QCOMPARE(f.c().Img1->viewMode(), 0);
     }
 
     void driveKeys() {
@@ -227,7 +224,7 @@ private slots:
         QDir(f.dir.path()).mkdir("sub");
         writeImage(f.dir.filePath("sub/in.bmp"), 7, 7, 24, engine::kFmtBmp);
         f.browser->dir()->refresh();
-        files::DirList* d = f.browser->dir();
+        shell::DirList* d = f.browser->dir();
         int sub = -1;
         for (int i = 0; i < d->count(); ++i)
             if (d->entryPath(i) == f.dir.filePath("sub")) sub = i;
@@ -262,7 +259,7 @@ private slots:
         Fixture f;
         f.list()->setListIndex(0);
         QTest::keyClick(f.list(), Qt::Key_Escape);
-        QVERIFY(f.w->Img1->isEmpty());
+        QVERIFY(f.c().Img1->isEmpty());
         QVERIFY(f.ui->boxes.isEmpty());
         QTest::keyClick(f.list(), Qt::Key_Escape);
         QCOMPARE(f.ui->boxes.size(), 1);
@@ -272,23 +269,23 @@ private slots:
     // Open: the filter is built once; a failed load reports and keeps the image.
     void openBuildsFilterOnceAndReportsErrors() {
         Fixture f;
-        auto* open = f.w->subsystem<files::OpenCommands>();
+        auto* open = &f.files.open;
         QString pick = f.dir.filePath("c.tif");
         engine::EngineDialog::setAnswerHook([&](QDialog& d, engine::EngineDialog::Kind) {
             qobject_cast<engine::OpenDialog*>(&d)->selectFile(pick);
             d.accept();
             return d.result() == QDialog::Accepted;
         });
-        f.w->action(MenuId::mnuFileOpen)->trigger();
+        f.ctx.action(MenuId::mnuFileOpen)->trigger();
         QCOMPARE(f.shownWidth(), 33);
-        QCOMPARE(f.w->ImgDlg1->flags, 486);
-        QCOMPARE(f.w->ImgDlg1->title, QString("ﾌｧｲﾙを開く"));
+        QCOMPARE(f.c().ImgDlg1->flags, 486);
+        QCOMPARE(f.c().ImgDlg1->title, QString("ﾌｧｲﾙを開く"));
         const QString filter = open->filter();
         QCOMPARE(filter.count('|'), 44);
         QVERIFY(filter.startsWith("すべてのﾌｧｲﾙ|*.*|Windows & OS/2|*.bmp|"));
         QVERIFY(filter.endsWith("Cursor|*.cur|"));
         pick = f.dir.filePath("notes.txt");
-        f.w->action(MenuId::mnuFileOpen)->trigger();
+        f.ctx.action(MenuId::mnuFileOpen)->trigger();
         QCOMPARE(open->filter(), filter);
         QCOMPARE(f.ui->boxes.size(), 1);
         QCOMPARE(f.ui->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙの読み込み"));
@@ -297,7 +294,7 @@ private slots:
         QCOMPARE(f.shownWidth(), 33);  // the old image stays
         // Cancel changes nothing and says nothing.
         engine::EngineDialog::setAnswerHook([](QDialog&, engine::EngineDialog::Kind) { return false; });
-        f.w->action(MenuId::mnuFileOpen)->trigger();
+        f.ctx.action(MenuId::mnuFileOpen)->trigger();
         QCOMPARE(f.ui->boxes.size(), 1);
         QCOMPARE(f.shownWidth(), 33);
     }
@@ -310,28 +307,28 @@ private slots:
             d.accept();
             return true;
         });
-        f.w->Img1->setCallLogEnabled(true);
-        f.w->action(MenuId::mnuFileOpen)->trigger();
-        const auto& log = f.w->Img1->callLog();
+        f.c().Img1->setCallLogEnabled(true);
+        f.ctx.action(MenuId::mnuFileOpen)->trigger();
+        const auto& log = f.c().Img1->callLog();
         const auto load = std::find(log.begin(), log.end(), 310);
         QVERIFY(load != log.end());
         QVERIFY(std::find(load, log.end(), 285) != log.end());
-        QCOMPARE(f.w->Img1->bitmapListCount(), 3);
-        auto* open = f.w->subsystem<files::OpenCommands>();
+        QCOMPARE(f.c().Img1->bitmapListCount(), 3);
+        auto* open = &f.files.open;
         open->LastPage_Click();
-        QCOMPARE(f.w->Img1->bitmapListIndex(), 2);
+        QCOMPARE(f.c().Img1->bitmapListIndex(), 2);
         open->PrevPage_Click();
-        QCOMPARE(f.w->Img1->bitmapListIndex(), 1);
+        QCOMPARE(f.c().Img1->bitmapListIndex(), 1);
         open->FirstPage_Click();
-        QCOMPARE(f.w->Img1->bitmapListIndex(), 0);
+        QCOMPARE(f.c().Img1->bitmapListIndex(), 0);
         open->NextPage_Click();
-        QCOMPARE(f.w->Img1->bitmapListIndex(), 1);
+        QCOMPARE(f.c().Img1->bitmapListIndex(), 1);
         // Close empties the view; then Esc asks to quit.
-        f.w->action(MenuId::mnuFileClose)->trigger();
-        QVERIFY(f.w->Img1->isEmpty());
-        QCOMPARE(f.w->fImage, int16_t(0));
-        QVERIFY(!f.w->action(MenuId::mnuView)->isEnabled());
-        f.w->ClearOrQuit();
+        f.ctx.action(MenuId::mnuFileClose)->trigger();
+        QVERIFY(f.c().Img1->isEmpty());
+        QCOMPARE(f.s().fImage, int16_t(0));
+        QVERIFY(!f.ctx.action(MenuId::mnuView)->isEnabled());
+        f.ctx.ClearOrQuit();
         QCOMPARE(f.ui->boxes.size(), 1);
     }
 };

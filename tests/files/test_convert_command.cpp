@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/main_window.h"
 #include "engine/core/codes.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/engine_error.h"
@@ -17,7 +16,7 @@
 
 using namespace qova;
 using namespace qova::test;
-using app::MenuId;
+using shell::MenuId;
 
 class TestConvertCommand : public QObject {
     Q_OBJECT
@@ -25,7 +24,8 @@ class TestConvertCommand : public QObject {
     FormFixture fx_;
     ScriptedUi*& ui_ = fx_.ui;
     QDir& dir_ = fx_.dir;
-    app::Form1& form() { return *fx_.form; }
+    FakeContext& form() { return *fx_.ctx; }
+    const shell::Controls& c() { return fx_.ctx->controls(); }
     void convert() { form().action(MenuId::mnuFileConvert)->trigger(); }
 
 private slots:
@@ -38,8 +38,8 @@ private slots:
         const QString gif = dir_.filePath("in.gif"), png = dir_.filePath("out.png");
         const engine::Document src = pages(1, 8);
         QCOMPARE(write(src, gif, engine::kFmtGif), int16_t(0));
-        QCOMPARE(form().Img1->load(gif, 0, 0, -1), int16_t(0));  // something shown before
-        EngineAnswers a(*form().ImgDlg1);
+        QCOMPARE(c().Img1->load(gif, 0, 0, -1), int16_t(0));  // something shown before
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::open(gif) << EngineAnswers::save(png, engine::kFmtPng, 8);
         convert();
         QVERIFY(ui_->boxes.isEmpty());
@@ -53,10 +53,10 @@ private slots:
         const engine::Document back = loadBack(png, &code);
         QCOMPARE(code, int16_t(0));
         QVERIFY(samePixels(back.frames[0].bitmap, src.frames[0].bitmap));
-        QVERIFY(form().Img1->isEmpty());
-        QCOMPARE(form().fImage, int16_t(0));
-        QVERIFY(!form().action(app::MenuId::mnuColor)->isEnabled());
-        QCOMPARE(form().Img1->bitmapHandle(), 0u);
+        QVERIFY(c().Img1->isEmpty());
+        QCOMPARE(form().state().fImage, int16_t(0));
+        QVERIFY(!form().action(shell::MenuId::mnuColor)->isEnabled());
+        QCOMPARE(c().Img1->bitmapHandle(), 0u);
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -65,7 +65,7 @@ private slots:
         const QString tif = dir_.filePath("book.tif"), bmp = dir_.filePath("page.bmp");
         const engine::Document src = pages(3, 24);
         QCOMPARE(write(src, tif, engine::kFmtTiffLzw), int16_t(0));
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::open(tif, 2) << EngineAnswers::save(bmp, engine::kFmtBmp, 24);
         convert();
         QVERIFY(ui_->boxes.isEmpty());
@@ -73,7 +73,7 @@ private slots:
     }
 
     void cancelEndsSilently() {
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         convert();  // the source dialog cancelled: no destination dialog
         QCOMPARE(a.shown.size(), 1);
         QCOMPARE(a.shown[0].kind, engine::EngineDialog::Kind::Open);
@@ -85,7 +85,7 @@ private slots:
         convert();  // the destination dialog cancelled: nothing loaded
         QCOMPARE(a.shown.size(), 2);
         QVERIFY(ui_->boxes.isEmpty());
-        QVERIFY(form().Img1->isEmpty());
+        QVERIFY(c().Img1->isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -95,42 +95,42 @@ private slots:
         const QString shown = dir_.filePath("shown.png"), bad = dir_.filePath("bad.jpg");
         const QString out = dir_.filePath("out.png");
         QCOMPARE(write(pages(1, 24), shown, engine::kFmtPng), int16_t(0));
-        QCOMPARE(form().Img1->load(shown, 0, 0, -1), int16_t(0));
+        QCOMPARE(c().Img1->load(shown, 0, 0, -1), int16_t(0));
         QFile f(bad);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a picture at all");
         f.close();
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::open(bad) << EngineAnswers::save(out, engine::kFmtPng);
         convert();
         QCOMPARE(ui_->boxes.size(), 1);
         QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20009, ﾌｧｲﾙﾌｫｰﾏｯﾄが無効です。' ﾌｧｲﾙ形式の変換中に発生しました。"));
         QCOMPARE(ui_->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙの読み込み"));
-        QCOMPARE(ui_->boxes[0].style, int(app::OkOnly));
+        QCOMPARE(ui_->boxes[0].style, int(shell::OkOnly));
         QVERIFY(!QFile::exists(out));
-        QCOMPARE(form().Img1->bitmapWidth(), 40);
+        QCOMPARE(c().Img1->bitmapWidth(), 40);
     }
 
     // A save that fails is titled for saving, and Img1 is emptied all the same.
     void failedSaveIsTitledForSaving() {
         const QString gif = dir_.filePath("in.gif");
         QCOMPARE(write(pages(1, 8), gif, engine::kFmtGif), int16_t(0));
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::open(gif) << EngineAnswers::save(dir_.filePath("gone/out.png"), engine::kFmtPng);
         convert();
         QCOMPARE(ui_->boxes.size(), 1);
         QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20005, ﾌｧｲﾙ書き込み中にｴﾗｰが発生しました。' ﾌｧｲﾙ形式の変換中に発生しました。"));
         QCOMPARE(ui_->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙの保存"));
-        QVERIFY(form().Img1->isEmpty());
+        QVERIFY(c().Img1->isEmpty());
     }
 
     // The source filter is the 22 rows of Form1's table, built once and apart
     // from the Open command's.
     void sourceFilterIsBuiltOnce() {
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         convert();
         convert();
-        auto* c = form().subsystem<files::ConvertCommand>();
+        auto* c = &fx_.files->convert;
         QVERIFY(c->filterBuilt());
         QCOMPARE(a.shown[0].text, a.shown[1].text);
         QVERIFY(a.shown[1].text.contains(c->filter()));
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(parts[1], QString("*.*"));
         QCOMPARE(parts[42], QString("Cursor"));
         QCOMPARE(parts[44], QString());
-        QVERIFY(!form().subsystem<files::OpenCommands>()->filterBuilt());
+        QVERIFY(!fx_.files->open.filterBuilt());
     }
 
     // A run-time error while the dialogs are up has its own message.

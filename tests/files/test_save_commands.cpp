@@ -13,20 +13,19 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/main_window.h"
 #include "engine/core/codes.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
-#include "files/browser_widgets.h"
+#include "shell/file_lists.h"
 #include "files/form2.h"
 #include "files/save_commands.h"
 #include "file_commands.h"
 
 using namespace qova;
 using namespace qova::test;
-using app::MenuId;
+using shell::MenuId;
 
 class TestSaveCommands : public QObject {
     Q_OBJECT
@@ -34,13 +33,14 @@ class TestSaveCommands : public QObject {
     FormFixture fx_;
     ScriptedUi*& ui_ = fx_.ui;
     QDir& dir_ = fx_.dir;
-    app::Form1& form() { return *fx_.form; }
+    FakeContext& form() { return *fx_.ctx; }
+    const shell::Controls& c() { return fx_.ctx->controls(); }
 
     // Img1 shows a 40×30 true-colour picture.
     void showPicture() {
         const QString src = dir_.filePath("shown.png");
         QCOMPARE(write(pages(1, 24), src, engine::kFmtPng), int16_t(0));
-        QCOMPARE(form().Img1->load(src, 0, 0, -1), int16_t(0));
+        QCOMPARE(c().Img1->load(src, 0, 0, -1), int16_t(0));
     }
     // Runs the destination command; `inDialog` acts on the open Form2.
     void saveDir(const std::function<void(files::Form2&)>& inDialog) {
@@ -64,7 +64,7 @@ private slots:
     // the save unchanged, so two qualities give two different files.
     void saveWritesWhatTheDialogChose() {
         showPicture();
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         const QString lo = dir_.filePath("q30.jpg"), hi = dir_.filePath("q95.jpg");
         a.answers << EngineAnswers::save(lo, engine::kFmtJpeg, 24, 30) << EngineAnswers::save(hi, engine::kFmtJpeg, 24, 95);
         form().action(MenuId::mnuFileSave)->trigger();
@@ -86,12 +86,12 @@ private slots:
 
     void cancelShowsNothingAndChangesNothing() {
         showPicture();
-        const uint32_t before = form().Img1->bitmapHandle();
-        EngineAnswers a(*form().ImgDlg1);
+        const uint32_t before = c().Img1->bitmapHandle();
+        EngineAnswers a(*c().ImgDlg1);
         form().action(MenuId::mnuFileSave)->trigger();
         QCOMPARE(a.shown.size(), 1);
         QVERIFY(ui_->boxes.isEmpty());
-        QCOMPARE(form().Img1->bitmapHandle(), before);
+        QCOMPARE(c().Img1->bitmapHandle(), before);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(QDir(dir_.path()).entryList({"*.jpg"}, QDir::Files).size(), 0);
     }
@@ -110,17 +110,17 @@ private slots:
             d.findChild<QCheckBox*>("Stamp")->setChecked(true);
         };
         QCOMPARE(write(pages(2, 24), tif, engine::kFmtTiffLzw), int16_t(0));
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::save(tif, engine::kFmtTiffLzw, 24, 0, addPages);
         form().action(MenuId::mnuFileSave)->trigger();
         QCOMPARE(int(loadBack(tif).frames.size()), 3);
 
-        form().Img1->setCallLogEnabled(true);
+        c().Img1->setCallLogEnabled(true);
         a.answers << EngineAnswers::save(tif, engine::kFmtTiffLzw, 24, 0, withStamp);
         form().action(MenuId::mnuFileSave)->trigger();
         QVERIFY(ui_->boxes.isEmpty());
         QCOMPARE(int(loadBack(tif).frames.size()), 1);
-        const auto& log = form().Img1->callLog();
+        const auto& log = c().Img1->callLog();
         QVERIFY(std::count(log.begin(), log.end(), engine::dispid::SaveFileWithStamp) == 1);
         QVERIFY(std::count(log.begin(), log.end(), engine::dispid::SaveFile) == 0);
     }
@@ -136,12 +136,12 @@ private slots:
         r.path = src.toStdString();
         r.format = engine::kFmtBmp;
         QCOMPARE(engine::saveFile(big, r), int16_t(0));
-        QCOMPARE(form().Img1->load(src, 0, 0, -1), int16_t(0));
+        QCOMPARE(c().Img1->load(src, 0, 0, -1), int16_t(0));
 
         const QString target = dir_.filePath("keep.bmp");
         QCOMPARE(write(pages(1, 24), target, engine::kFmtBmp), int16_t(0));
         const QByteArray before = bytesOf(target);
-        EngineAnswers a(*form().ImgDlg1);
+        EngineAnswers a(*c().ImgDlg1);
         a.answers << EngineAnswers::save(target, engine::kFmtBmp, 24);
         signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -154,10 +154,10 @@ private slots:
         QCOMPARE(ui_->boxes.size(), 1);
         QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20005, ﾌｧｲﾙ書き込み中にｴﾗｰが発生しました。' が発生しました。"));
         QCOMPARE(ui_->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙの保存"));
-        QCOMPARE(ui_->boxes[0].style, int(app::OkOnly));
+        QCOMPARE(ui_->boxes[0].style, int(shell::OkOnly));
         QCOMPARE(bytesOf(target), before);
         QCOMPARE(QDir(dir_.path()).entryList({".*qova*"}, QDir::Files | QDir::Hidden).size(), 0);
-        QCOMPARE(form().Img1->bitmapWidth(), 400);
+        QCOMPARE(c().Img1->bitmapWidth(), 400);
     }
 
     // Anything else going wrong shows the run-time error and restores the cursor.
@@ -175,7 +175,7 @@ private slots:
     }
 
     void form2ShowsTheDestinationAndTakesADirectory() {
-        const QString old = form().sDestDir;
+        const QString old = form().state().sDestDir;
         const QString other = dir_.filePath("photos");
         QVERIFY(QDir().mkdir(other));
         saveDir([&](files::Form2& d) {
@@ -185,7 +185,7 @@ private slots:
             d.Command1->click();
             QVERIFY(!d.isVisible());
         });
-        QCOMPARE(form().sDestDir, other);
+        QCOMPARE(form().state().sDestDir, other);
         QVERIFY(ui_->boxes.isEmpty());
         // The next time the box starts from the new destination.
         saveDir([&](files::Form2& d) { QCOMPARE(d.Text1->text(), other); });
@@ -195,12 +195,12 @@ private slots:
     // folder is offered, No keeping everything, Yes making it (one level
     // only: a path two levels deep cannot be made).
     void form2OkChecksThePath() {
-        const QString old = form().sDestDir;
+        const QString old = form().state().sDestDir;
         const QString file = dir_.filePath("a.txt"), fresh = dir_.filePath("fresh"), deep = dir_.filePath("no/such");
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
-        ui_->answers = {app::MsgOk, app::MsgNo, app::MsgYes, app::MsgOk, app::MsgYes};
+        ui_->answers = {shell::MsgOk, shell::MsgNo, shell::MsgYes, shell::MsgOk, shell::MsgYes};
         saveDir([&](files::Form2& d) {
             for (const QString& p : {file, fresh, deep}) {
                 d.Text1->setText(p);
@@ -208,15 +208,15 @@ private slots:
                 QVERIFY(d.isVisible());
             }
             QVERIFY(!QFileInfo::exists(fresh));
-            QCOMPARE(form().sDestDir, old);
+            QCOMPARE(form().state().sDestDir, old);
             d.Text1->setText(fresh);
             d.Command1->click();
             QVERIFY(!d.isVisible());
         });
-        const QList<std::pair<QString, int>> expected = {{"同名のファイルが有ります", app::Critical},
+        const QList<std::pair<QString, int>> expected = {{"同名のファイルが有ります", shell::Critical},
                                                          {"ホルダを作成しますか。", 292},
                                                          {"ホルダを作成しますか。", 292},
-                                                         {"ホルダが作成できません", app::Critical},
+                                                         {"ホルダが作成できません", shell::Critical},
                                                          {"ホルダを作成しますか。", 292}};
         QCOMPARE(ui_->boxes.size(), expected.size());
         for (int i = 0; i < expected.size(); ++i) {
@@ -225,11 +225,11 @@ private slots:
             QCOMPARE(ui_->boxes[i].title, QString());
         }
         QVERIFY(QFileInfo(fresh).isDir());
-        QCOMPARE(form().sDestDir, fresh);
+        QCOMPARE(form().state().sDestDir, fresh);
     }
 
     void form2CancelAfterBrowsingKeepsTheOldDestination() {
-        const QString old = form().sDestDir;
+        const QString old = form().state().sDestDir;
         const QString sub = dir_.filePath("browse");
         QVERIFY(QDir().mkdir(sub));
         saveDir([&](files::Form2& d) {
@@ -238,7 +238,7 @@ private slots:
             d.Command2->click();
             QVERIFY(!d.isVisible());
         });
-        QCOMPARE(form().sDestDir, old);
+        QCOMPARE(form().state().sDestDir, old);
         QVERIFY(ui_->boxes.isEmpty());
     }
 
@@ -246,7 +246,7 @@ private slots:
     // sends the drive list back to the tree's drive, the tree staying put.
     void form2DriveNotReadySnapsBack() {
         QTemporaryDir second;
-        files::Form2* d = form().subsystem<files::SaveCommands>()->form2();
+        files::Form2* d = fx_.files->save.form2();
         d->Drive1->setRoots({"/", second.path(), dir_.filePath("unplugged")});
         d->Dir1->setPath(dir_.path());
         d->Drive1->setCurrentIndex(1);

@@ -1,16 +1,18 @@
 // UI services for tests: records every message box and answers questions
 // from a queue (No when the queue is empty, the safe default of the program's
-// questions); quitting is recorded instead of ending the test.
+// questions); file pickers take names from a queue ("" = cancelled);
+// quitting is recorded instead of ending the test.
 #pragma once
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-#include "app/ui_services.h"
+#include "shell/ui_services.h"
 
 namespace qova::test {
 
-class ScriptedUi : public app::UiServices {
+class ScriptedUi : public shell::UiServices {
 public:
     struct Box {
         QString prompt;
@@ -18,15 +20,21 @@ public:
         QString title;
     };
     QList<Box> boxes;
-    QList<app::MsgResult> answers;
+    QList<shell::MsgResult> answers;
+    QStringList fileNames;
     int quits = 0;
 
-    app::MsgResult msgBox(const QString& prompt, int style, const QString& title) override {
+    shell::MsgResult msgBox(const QString& prompt, int style, const QString& title) override {
         boxes.append({prompt, style, title});
         if (!answers.isEmpty()) return answers.takeFirst();
-        return (style & 7) == app::YesNo ? app::MsgNo : app::MsgOk;
+        return (style & 7) == shell::YesNo ? shell::MsgNo : shell::MsgOk;
     }
+    QString openFileName(const QString&, const QString&, const QString&) override { return nextFile(); }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return nextFile(); }
     void quit() override { ++quits; }
+
+private:
+    QString nextFile() { return fileNames.isEmpty() ? QString() : fileNames.takeFirst(); }
 };
 
 }  // namespace qova::test

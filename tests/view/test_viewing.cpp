@@ -16,37 +16,36 @@
 
 #include <functional>
 
-#include "app/main_window.h"
-#include "app/status_bar.h"
 #include "engine/core/pages.h"
 #include "engine/dispatch_ids.h"
 #include "engine/image_control.h"
+#include "engine/image_store.h"
 #include "engine/pan_window.h"
-#include "files/browser_widgets.h"
-#include "processing/get_value.h"
+#include "files/files.h"
+#include "shell/file_lists.h"
+#include "shell/get_value.h"
+#include "shell/status_bar.h"
+#include "shell/zoom.h"
+#include "support/fake_context.h"
 #include "support/images.h"
-#include "support/scripted_ui.h"
 #include "view/form3.h"
-#include "view/view_fit.h"
 #include "view/viewing.h"
 
 using namespace qova;
-using app::Form1;
-using app::MenuId;
+using shell::MenuId;
 
 namespace {
 
+// The view subsystem in a small window, with the real browser panel (Img1's
+// drive keys go to it).
 struct Window {
-    test::ScriptedUi* ui;
-    std::unique_ptr<Form1> form;
-    Window() {
-        auto scripted = std::make_unique<test::ScriptedUi>();
-        ui = scripted.get();
-        form = std::make_unique<Form1>(std::move(scripted));
-        form->Form_Load({});
-    }
-    Form1* operator->() const { return form.get(); }
-    QString panel(int n) const { return form->StatusBar1->panelText(n); }
+    std::unique_ptr<test::FakeContext> form = std::make_unique<test::FakeContext>();
+    test::ScriptedUi* ui = &form->scripted();
+    files::Files files{*form};
+    view::Viewing viewing{*form};
+    test::FakeContext* operator->() const { return form.get(); }
+    const shell::Controls& c() const { return form->controls(); }
+    QString panel(int n) const { return c().StatusBar1->panelText(n); }
     // Puts a made w × h picture into Img1 as a load does.
     void show(int w, int h) {
         engine::Document doc;
@@ -54,7 +53,7 @@ struct Window {
         doc.info.width = w;
         doc.info.height = h;
         doc.info.bpp = 24;
-        form->Img1->setDocument(doc);
+        c().Img1->setDocument(doc);
         form->UpdateImageInfo();
     }
 };
@@ -119,7 +118,7 @@ private slots:
         doc.frames.push_back(engine::Frame{test::madeImage(bw, bh, 24)});
         c.setDocument(doc);
         c.setCallLogEnabled(true);
-        QCOMPARE(view::ViewFit2(c), std::optional<int16_t>(int16_t(zoom)));
+        QCOMPARE(shell::ViewFit2(c), std::optional<int16_t>(int16_t(zoom)));
         QCOMPARE(rectCalls(c), kDisplaySizeOrder);
         QCOMPARE(c.displayRect(), display);
         QCOMPARE(c.displayClipRect(), display);
@@ -130,27 +129,27 @@ private slots:
         Window w;
         w.show(3000, 2000);
         QVERIFY(w->action(MenuId::mnuViewZoom)->isChecked());
-        QVERIFY(w->Img1->displayRect().width() <= w->Img1->controlWidthPx());
-        QVERIFY(w->nZoom < 100);
+        QVERIFY(w.c().Img1->displayRect().width() <= w.c().Img1->controlWidthPx());
+        QVERIFY(w->state().nZoom < 100);
         // The next, small picture shows at its own size, not stretched to
         // the display size the large one had.
         w.show(120, 80);
-        QCOMPARE(w->nZoom, int16_t(100));
-        QCOMPARE(w->Img1->displayRect(), QRectF(0, 0, 120, 80));
+        QCOMPARE(w->state().nZoom, int16_t(100));
+        QCOMPARE(w.c().Img1->displayRect(), QRectF(0, 0, 120, 80));
     }
 
     void applyZoomRoundsHalfToEven() {
         Window w;
         w.show(101, 101);
-        w->nZoom = 150;
-        w->Img1->setCallLogEnabled(true);
+        w->state().nZoom = 150;
+        w.c().Img1->setCallLogEnabled(true);
         w->ApplyZoom();
-        QCOMPARE(rectCalls(*w->Img1), kDisplaySizeOrder);
-        QCOMPARE(w->Img1->displayRect(), QRectF(0, 0, 152, 152));   // 151.5 → 152
-        QCOMPARE(w->Img1->sourceRect(), QRectF(0, 0, 101, 101));
+        QCOMPARE(rectCalls(*w.c().Img1), kDisplaySizeOrder);
+        QCOMPARE(w.c().Img1->displayRect(), QRectF(0, 0, 152, 152));   // 151.5 → 152
+        QCOMPARE(w.c().Img1->sourceRect(), QRectF(0, 0, 101, 101));
         QCOMPARE(w.panel(4), QStringLiteral("152 Width"));
         QCOMPARE(w.panel(5), QStringLiteral("152 Height"));
-        QVERIFY(w->Img1->viewMode() != 0 && w->Img1->viewMode() != 1 && w->Img1->viewMode() != 3);
+        QVERIFY(w.c().Img1->viewMode() != 0 && w.c().Img1->viewMode() != 1 && w.c().Img1->viewMode() != 3);
     }
 
     void zoomBounds_data() {
@@ -168,38 +167,38 @@ private slots:
         QFETCH(int, bw);
         QFETCH(int, bh);
         QFETCH(int, maxZoom);
-        QCOMPARE(int(view::maxZoom(bw, bh)), maxZoom);
-        const view::DisplaySize s = view::zoomedSize(bw, bh, maxZoom);
+        QCOMPARE(int(shell::maxZoom(bw, bh)), maxZoom);
+        const shell::DisplaySize s = shell::zoomedSize(bw, bh, maxZoom);
         QVERIFY(s.width <= 32767 && s.height <= 32767 && s.width >= 1);
-        QCOMPARE(int(view::boundedZoom(-40, bw, bh)), 1);
-        QCOMPARE(int(view::boundedZoom(40000, bw, bh)), maxZoom);
+        QCOMPARE(int(shell::boundedZoom(-40, bw, bh)), 1);
+        QCOMPARE(int(shell::boundedZoom(40000, bw, bh)), maxZoom);
     }
 
     void zoomStepsStopAtTheBounds() {
         Window w;
         w.show(101, 101);
         // Down: 15 → 5 → 1, then nothing more (and no new undo snapshot).
-        w->nZoom = 15;
+        w->state().nZoom = 15;
         QVERIFY(w->ZoomStep(-10));
         QVERIFY(w->ZoomStep(-10));
-        QCOMPARE(w->nZoom, int16_t(1));
-        QCOMPARE(w->Img1->displayRect(), QRectF(0, 0, 1, 1));
+        QCOMPARE(w->state().nZoom, int16_t(1));
+        QCOMPARE(w.c().Img1->displayRect(), QRectF(0, 0, 1, 1));
         QVERIFY(!w->ZoomStep(-10));
-        QCOMPARE(w->nUndoZoom, int16_t(5));
+        QCOMPARE(w->state().nUndoZoom, int16_t(5));
         // Up: to the largest zoom whose display fits in 16 bits, no wrap-around.
-        w->nZoom = 32440;
+        w->state().nZoom = 32440;
         QVERIFY(w->ZoomStep(+10));
         QVERIFY(!w->ZoomStep(+10));
-        QCOMPARE(w->nZoom, int16_t(32443));
+        QCOMPARE(w->state().nZoom, int16_t(32443));
         QCOMPARE(w.panel(4), QStringLiteral("32767 Width"));
         // A zoom left at 0, or past the bound by the dialog, is brought into range.
-        w->nZoom = 0;
+        w->state().nZoom = 0;
         w->ApplyZoom();
-        QCOMPARE(w->nZoom, int16_t(1));
+        QCOMPARE(w->state().nZoom, int16_t(1));
         w.show(100, 5000);
-        w->nZoom = 800;
+        w->state().nZoom = 800;
         w->ApplyZoom();
-        QCOMPARE(w->Img1->displayRect(), QRectF(0, 0, 655, 32750));
+        QCOMPARE(w.c().Img1->displayRect(), QRectF(0, 0, 655, 32750));
     }
 
     void zoomDialogStartsAtTheZoom_data() {
@@ -215,9 +214,9 @@ private slots:
         QFETCH(int, start);
         Window w;
         w.show(101, 101);
-        w->nZoom = int16_t(nZoom);
+        w->state().nZoom = int16_t(nZoom);
         const bool shown = withModal(w->action(MenuId::mnuViewZoom), [&](QDialog* d) {
-            auto* g = qobject_cast<processing::GetValue*>(d);
+            auto* g = qobject_cast<shell::GetValue*>(d);
             QVERIFY(g);
             QCOMPARE(g->windowTitle(), QStringLiteral("ｽﾞｰﾑ ｲﾝ/ｱｳﾄ"));
             QCOMPARE(g->GetValueType->text(), QStringLiteral("拡大率(%):"));
@@ -227,7 +226,7 @@ private slots:
             QVERIFY(g->Resize_Horz->isHidden());
         });
         QVERIFY(shown);
-        QCOMPARE(w->nZoom, int16_t(nZoom));   // cancelled: unchanged
+        QCOMPARE(w->state().nZoom, int16_t(nZoom));   // cancelled: unchanged
     }
 
     void zoomDialogOkAppliesCancelDoesNot() {
@@ -235,16 +234,16 @@ private slots:
         w.show(101, 101);
         for (bool ok : {true, false}) {
             withModal(w->action(MenuId::mnuViewZoom), [&](QDialog* d) {
-                auto* g = static_cast<processing::GetValue*>(d);
+                auto* g = static_cast<shell::GetValue*>(d);
                 g->GetValueBox->selectAll();
                 QTest::keyClicks(g->GetValueBox, ok ? "150" : "30");
                 (ok ? g->OK : g->Cancel)->click();
             });
-            QCOMPARE(w->nZoom, int16_t(150));
-            QCOMPARE(w->Img1->displayRect(), QRectF(0, 0, 152, 152));
+            QCOMPARE(w->state().nZoom, int16_t(150));
+            QCOMPARE(w.c().Img1->displayRect(), QRectF(0, 0, 152, 152));
         }
-        QCOMPARE(w->nUndoZoom, int16_t(100));   // the menu's zoom takes no snapshot
-        w->fImage = 0;   // without an image there is no dialog
+        QCOMPARE(w->state().nUndoZoom, int16_t(100));   // the menu's zoom takes no snapshot
+        w->state().fImage = 0;   // without an image there is no dialog
         QVERIFY(!withModal(w->action(MenuId::mnuViewZoom), [](QDialog*) {}));
     }
 
@@ -263,7 +262,7 @@ private slots:
         QFETCH(QSize, size);
         Window w;
         w.show(300, 600);
-        w->nZoom = 40;
+        w->state().nZoom = 40;
         withModal(w->action(MenuId::mnuViewZoom2), [&](QDialog* d) {
             auto* f = qobject_cast<view::Form3*>(d);
             QVERIFY(f);
@@ -272,12 +271,12 @@ private slots:
             f->Option(option)->click();
             f->Command1->click();
         });
-        QCOMPARE(QSize(w->Img1->bitmapWidth(), w->Img1->bitmapHeight()), size);   // proportions not kept
-        QCOMPARE(w->Img1->displayRect(), QRectF(QPointF(0, 0), size));
+        QCOMPARE(QSize(w.c().Img1->bitmapWidth(), w.c().Img1->bitmapHeight()), size);   // proportions not kept
+        QCOMPARE(w.c().Img1->displayRect(), QRectF(QPointF(0, 0), size));
         QCOMPARE(w.panel(4) + w.panel(5), QStringLiteral("%1 Width%2 Height").arg(size.width()).arg(size.height()));
-        QCOMPARE(w->nZoom, int16_t(100));
-        QCOMPARE(w->Img4->bitmapWidth(), 300);   // undo snapshot of the picture before
-        QCOMPARE(w->nUndoZoom, int16_t(40));
+        QCOMPARE(w->state().nZoom, int16_t(100));
+        QCOMPARE(w.c().Img4->bitmapWidth(), 300);   // undo snapshot of the picture before
+        QCOMPARE(w->state().nUndoZoom, int16_t(40));
 
         // The dialog keeps its choice; CANCEL changes nothing, nor OK without an image.
         w.show(50, 60);
@@ -285,44 +284,44 @@ private slots:
             QVERIFY(static_cast<view::Form3*>(d)->Option(option)->isChecked());
             static_cast<view::Form3*>(d)->Command2->click();
         });
-        w->fImage = 0;
+        w->state().fImage = 0;
         withModal(w->action(MenuId::mnuViewZoom2), [](QDialog* d) { static_cast<view::Form3*>(d)->Command1->click(); });
-        QCOMPARE(w->Img1->bitmapWidth(), 50);
-        QVERIFY(w->subsystem<view::Viewing>()->form3()->isHidden());
+        QCOMPARE(w.c().Img1->bitmapWidth(), 50);
+        QVERIFY(w.viewing.form3()->isHidden());
     }
 
     void viewMenuModes() {
         Window w;
         w.show(3000, 2000);
-        const int16_t fitted = w->nZoom;
+        const int16_t fitted = w->state().nZoom;
         w->action(MenuId::mnuViewFit)->trigger();
-        QCOMPARE(w->Img1->viewMode(), 3);
+        QCOMPARE(w.c().Img1->viewMode(), 3);
         w->action(MenuId::mnuViewStretch)->trigger();
-        QCOMPARE(w->Img1->viewMode(), 1);
-        QCOMPARE(w->nZoom, fitted);   // Fit and Stretch leave the zoom
+        QCOMPARE(w.c().Img1->viewMode(), 1);
+        QCOMPARE(w->state().nZoom, fitted);   // Fit and Stretch leave the zoom
         w->action(MenuId::mnuViewNormal)->trigger();
-        QCOMPARE(w->Img1->viewMode(), 0);
-        QCOMPARE(w->nZoom, int16_t(100));
+        QCOMPARE(w.c().Img1->viewMode(), 0);
+        QCOMPARE(w->state().nZoom, int16_t(100));
         // Normal view of a picture larger than the control scrolls.
-        QVERIFY(w->Img1->horizontalScrollBar()->maximum() > 0);
-        QVERIFY(w->Img1->verticalScrollBar()->maximum() > 0);
+        QVERIFY(w.c().Img1->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(w.c().Img1->verticalScrollBar()->maximum() > 0);
     }
 
     void img1ViewKeys() {
         Window w;
-        engine::ImageControl* img = w->Img1;
+        engine::ImageControl* img = w.c().Img1;
         const int mode = img->viewMode();
         emit img->keyDown(220, 0);   // no image: nothing
         QCOMPARE(img->viewMode(), mode);
         w.show(3000, 2000);
-        const int16_t zoom = w->nZoom;
+        const int16_t zoom = w->state().nZoom;
         emit img->keyDown(220, 0);
         QCOMPARE(img->viewMode(), 3);
         emit img->keyDown(222, 1);   // with Shift: nothing
         QCOMPARE(img->viewMode(), 3);
         emit img->keyDown(222, 0);
         QCOMPARE(img->viewMode(), 0);
-        QCOMPARE(w->nZoom, zoom);
+        QCOMPARE(w->state().nZoom, zoom);
         emit img->keyDown(27, 0);    // Esc empties the control
         QVERIFY(img->isEmpty());
         QVERIFY(w.ui->boxes.isEmpty());
@@ -331,11 +330,11 @@ private slots:
     void img1DriveKeys() {
         QTemporaryDir a, b;
         Window w;
-        auto* drives = static_cast<files::DriveList*>(w->Drive1);
+        auto* drives = w.c().Drive1;
         drives->setRoots({a.path(), b.path()});
-        emit w->Img1->keyDown(98, 0);   // Num2: the second drive, "B:"
-        QCOMPARE(static_cast<files::DirList*>(w->Dir1)->path(), b.path());
-        emit w->Img1->keyDown(105, 0);   // Num9: "I:" is missing, silently
+        emit w.c().Img1->keyDown(98, 0);   // Num2: the second drive, "B:"
+        QCOMPARE(w.c().Dir1->path(), b.path());
+        emit w.c().Img1->keyDown(105, 0);   // Num9: "I:" is missing, silently
         QVERIFY(w.ui->boxes.isEmpty());
     }
 
@@ -349,7 +348,7 @@ private slots:
     void panWindowOpensWhereTheScreenSays() {
         Window w;
         w.show(3000, 2000);
-        engine::ImageControl* img = w->Img1;
+        engine::ImageControl* img = w.c().Img1;
         img->setCoordinateUnit(engine::ImageControl::UnitPixels);
         const QSize before = img->panWindow()->size();
         img->setCallLogEnabled(true);
@@ -365,7 +364,7 @@ private slots:
         QVERIFY(pan->isVisible());
         QCOMPARE(pan->windowTitle(), QStringLiteral("QOVA"));
         QCOMPARE(pan->size(), before);   // its own size, only restated in twips
-        const int screenW = w->screen()->geometry().width();
+        const int screenW = w->mainWindow()->screen()->geometry().width();
         QVERIFY(qAbs(pan->x() - screenW * 4 / 5.0) <= 1);
         QVERIFY(qAbs(pan->y() - screenW / 10.0) <= 1);
     }

@@ -209,17 +209,51 @@ inline int cubeIndex(int r, int g, int b) {
     return ((r * 5 + 127) / 255) * 42 + ((g * 6 + 127) / 255) * 6 + ((b * 5 + 127) / 255);
 }
 
-int nearest(const Palette& pal, int r, int g, int b) {
+}  // namespace
+
+bool isGreyPalette(const Palette& p) {
+    return std::all_of(p.begin(), p.end(), [](const Rgb& c) { return c.r == c.g && c.g == c.b; });
+}
+
+int nearestEntry(const Palette& p, Rgb c) {
     int best = 0, bestD = 1 << 30;
-    for (size_t i = 0; i < pal.size(); ++i) {
-        const int dr = pal[i].r - r, dg = pal[i].g - g, db = pal[i].b - b;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const int dr = p[i].r - c.r, dg = p[i].g - c.g, db = p[i].b - c.b;
         const int d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
-        if (d < bestD) { bestD = d; best = int(i); if (d == 0) break; }
+        if (d < bestD) {
+            bestD = d;
+            best = int(i);
+            if (d == 0) break;
+        }
     }
     return best;
 }
 
-}  // namespace
+RectI RectI::intersected(const RectI& o) const {
+    const int l = std::max(x, o.x), t = std::max(y, o.y);
+    const int r = std::min(x + w, o.x + o.w), b = std::min(y + h, o.y + o.h);
+    if (r <= l || b <= t) return RectI{};
+    return RectI{l, t, r - l, b - t};
+}
+
+Bitmap crop(const Bitmap& src, const RectI& r0) {
+    const RectI r = r0.intersected(RectI{0, 0, src.width(), src.height()});
+    if (r.isEmpty()) return Bitmap();
+    if (r.x == 0 && r.y == 0 && r.w == src.width() && r.h == src.height()) return src;  // shares the pixels
+    Bitmap out = Bitmap::create(r.w, r.h, src.bpp(), src.isGrey());
+    if (out.isNull()) return out;
+    out.setPalette(src.palette());
+    if (src.bpp() >= 8) {
+        const int bpp = src.bpp() / 8;
+        for (int y = 0; y < r.h; ++y)
+            std::memcpy(out.mutableRow(y), src.row(r.y + y) + size_t(r.x) * bpp, size_t(r.w) * bpp);
+    } else {
+        std::memset(out.mutableBits(), 0, out.byteSize());
+        for (int y = 0; y < r.h; ++y)
+            for (int x = 0; x < r.w; ++x) out.setIndex(x, y, src.index(r.x + x, r.y + y));
+    }
+    return out;
+}
 
 Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
     if (code) *code = kOk;
@@ -257,8 +291,7 @@ Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
             auto* d = reinterpret_cast<uint16_t*>(out.mutableRow(y));
             for (int x = 0; x < w; ++x) {
                 const Rgb c = pixel(x, y);
-                const int g = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
-                d[x] = uint16_t(g * 257);
+                d[x] = uint16_t(luma(c.r, c.g, c.b) * 257);
             }
         }
         return out;
@@ -268,8 +301,7 @@ Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
     Bitmap out = create(w, h, bpp, toGrey, code);
     if (out.isNull()) return out;
     Palette pal;
-    const bool greySource = grey_ || (hasPalette() && std::all_of(palette_.begin(), palette_.end(),
-                                                                 [](const Rgb& c) { return c.r == c.g && c.g == c.b; }));
+    const bool greySource = grey_ || (hasPalette() && isGreyPalette(palette_));
     if (toGrey) {
         // palette-less grey
     } else if (bpp == 8 && !greySource) {
@@ -286,7 +318,7 @@ Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
         map.resize(palette_.size());
         for (size_t i = 0; i < palette_.size(); ++i) {
             const Rgb c = palette_[i];
-            map[i] = cube ? cubeIndex(c.r, c.g, c.b) : nearest(pal, c.r, c.g, c.b);
+            map[i] = cube ? cubeIndex(c.r, c.g, c.b) : nearestEntry(pal, c);
         }
     }
     std::memset(out.mutableBits(), 0, out.byteSize());
@@ -298,12 +330,11 @@ Bitmap Bitmap::convertTo(int bpp, int16_t* code) const {
                 v = i < int(map.size()) ? map[size_t(i)] : 0;
             } else {
                 const Rgb c = pixel(x, y);
-                if (toGrey) v = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
+                if (toGrey) v = luma(c.r, c.g, c.b);
                 else if (cube) v = cubeIndex(c.r, c.g, c.b);
                 else if (greySource) {
-                    const int g = (c.r * 77 + c.g * 150 + c.b * 29 + 128) >> 8;
-                    v = (g * ((1 << bpp) - 1) + 127) / 255;
-                } else v = nearest(pal, c.r, c.g, c.b);
+                    v = (luma(c.r, c.g, c.b) * ((1 << bpp) - 1) + 127) / 255;
+                } else v = nearestEntry(pal, c);
             }
             out.setIndex(x, y, v);
         }

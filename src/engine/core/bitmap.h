@@ -23,6 +23,27 @@ struct Rgb {
 
 using Palette = std::vector<Rgb>;
 
+// Luminance weights (ITU-R BT.601) in 8-bit fixed point; they add up to 256.
+constexpr int kLumaR = 77, kLumaG = 150, kLumaB = 29;
+// The weighted sum before scaling, for comparing brightness exactly.
+constexpr int lumaSum(int r, int g, int b) { return r * kLumaR + g * kLumaG + b * kLumaB; }
+constexpr int lumaSum(const Rgb& c) { return lumaSum(c.r, c.g, c.b); }
+// Integer luminance, 0..255.
+constexpr int luma(int r, int g, int b) { return (lumaSum(r, g, b) + 128) >> 8; }
+
+// True when every palette entry is a grey.
+bool isGreyPalette(const Palette& p);
+// Index of the palette entry closest to a colour (weighted RGB distance; the
+// first of equally close entries).
+int nearestEntry(const Palette& p, Rgb c);
+
+struct RectI {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool isEmpty() const { return w <= 0 || h <= 0; }
+    RectI intersected(const RectI& o) const;
+    bool operator==(const RectI& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
+};
+
 // Largest bitmap we agree to allocate; a file header asking for more is
 // refused before any allocation (kErrNoMemory / kErrBadSize).
 constexpr int kMaxDimension = 1 << 18;            // 262144 pixels a side
@@ -100,5 +121,9 @@ private:
     int bpp_ = 0;
     bool grey_ = false;
 };
+
+// Copy of a rectangle (clipped to the bitmap), same depth and palette; the
+// whole bitmap comes back sharing its pixels. Empty when the rectangle misses.
+Bitmap crop(const Bitmap& src, const RectI& r);
 
 }  // namespace qova::engine

@@ -7,52 +7,31 @@ HandleTable& HandleTable::instance() {
     return table;
 }
 
-uint32_t HandleTable::add(const Bitmap& b) {
-    std::lock_guard lock(mutex_);
-    const uint32_t h = next_++;
-    entries_[h] = Entry{b, {}};
-    return h;
-}
+uint32_t HandleTable::add(const Bitmap& b) { return entries_.add(Entry{b, {}}); }
 
 uint32_t HandleTable::addProvider(std::function<Bitmap()> provider) {
-    std::lock_guard lock(mutex_);
-    const uint32_t h = next_++;
-    entries_[h] = Entry{Bitmap(), std::move(provider)};
-    return h;
+    return entries_.add(Entry{Bitmap(), std::move(provider)});
 }
 
 bool HandleTable::set(uint32_t h, const Bitmap& b) {
-    std::lock_guard lock(mutex_);
-    auto it = entries_.find(h);
-    if (it == entries_.end() || it->second.provider) return false;
-    it->second.bitmap = b;
-    return true;
+    return entries_.update(h, [&](Entry& e) {
+        if (e.provider) return false;
+        e.bitmap = b;
+        return true;
+    });
 }
 
 bool HandleTable::get(uint32_t h, Bitmap& out) const {
-    std::function<Bitmap()> provider;
-    {
-        std::lock_guard lock(mutex_);
-        auto it = entries_.find(h);
-        if (h == 0 || it == entries_.end()) return false;
-        if (!it->second.provider) {
-            out = it->second.bitmap;
-            return !out.isNull();
-        }
-        provider = it->second.provider;
-    }
-    out = provider();
+    // The provider runs outside the lock: it may read a document that is
+    // itself asking for a handle.
+    const auto e = entries_.get(h);
+    if (!e) return false;
+    out = e->provider ? e->provider() : e->bitmap;
     return !out.isNull();
 }
 
-void HandleTable::remove(uint32_t h) {
-    std::lock_guard lock(mutex_);
-    entries_.erase(h);
-}
+void HandleTable::remove(uint32_t h) { entries_.remove(h); }
 
-size_t HandleTable::size() const {
-    std::lock_guard lock(mutex_);
-    return entries_.size();
-}
+size_t HandleTable::size() const { return entries_.size(); }
 
 }  // namespace qova::engine

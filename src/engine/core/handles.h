@@ -5,10 +5,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <unordered_map>
 
 #include "bitmap.h"
+#include "handle_registry.h"
 
 namespace qova::engine {
 
@@ -19,7 +18,7 @@ public:
     // A handle holding its own copy of `b`.
     uint32_t add(const Bitmap& b);
     // A live handle: whoever reads it gets what `provider` returns at that time
-    // (controls name their current bitmap this way without holding a reference).
+    // (documents name their current bitmap this way without holding a reference).
     uint32_t addProvider(std::function<Bitmap()> provider);
     // Replaces the bitmap of a handle made with add(); false if unknown.
     bool set(uint32_t h, const Bitmap& b);
@@ -33,9 +32,7 @@ private:
         Bitmap bitmap;
         std::function<Bitmap()> provider;
     };
-    mutable std::mutex mutex_;
-    std::unordered_map<uint32_t, Entry> entries_;
-    uint32_t next_ = 1;
+    HandleRegistry<uint32_t, Entry> entries_;
 };
 
 }  // namespace qova::engine

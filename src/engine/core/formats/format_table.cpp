@@ -49,6 +49,39 @@ const FormatInfo* findFormat(int code) {
     return nullptr;
 }
 
+const std::vector<FileKind>& fileKinds() {
+    static const std::vector<FileKind> kinds = {
+        {"cmp", 0, true, true},           {"jpe", kFmtJpeg, true, true},  {"jpg", kFmtJpeg, true, true},
+        {"jpeg", kFmtJpeg, true, true},   {"jff", kFmtJpeg, true, true},  {"jtf", kFmtJpeg, true, true},
+        {"bmp", kFmtBmp, true, true},     {"tif", kFmtTiff, true, true},  {"tga", kFmtTga, true, true},
+        {"pcx", kFmtPcx, true, true},     {"cal", kFmtCals, true, true},  {"mac", kFmtMacPaint, true, true},
+        {"img", kFmtGemImg, true, true},  {"msp", kFmtMsp, true, true},   {"wpg", kFmtWpg, true, true},
+        {"ras", kFmtSun, true, true},     {"pct", kFmtPict, true, true},  {"pcd", kFmtPcd, true, true},
+        {"eps", kFmtEps, true, true},     {"wmf", kFmtWmf, true, true},   {"psd", kFmtPsd, true, true},
+        {"avi", 0, true, true},
+        // Not listed by the browser, but loaded when the "*.*" type shows them.
+        {"gif", kFmtGif, false, true},
+        // Offered by the open dialog only.
+        {"ica", 0, false, false},         {"wfx", 0, false, false},       {"fpx", 0, false, false},
+        {"awd", 0, false, false},         {"ico", kFmtIco, false, false}, {"cur", kFmtCur, false, false},
+    };
+    return kinds;
+}
+
+const std::vector<OpenDialogRow>& openDialogRows() {
+    static const std::vector<OpenDialogRow> rows = {
+        {"すべてのﾌｧｲﾙ", "*"},       {"Windows & OS/2", "bmp"},   {"CALS", "cal"},
+        {"GEM Image", "img"},         {"IBM IOCA", "ica"},          {"JPG", "jpg;jff;jtf"},
+        {"Macintosh PICTURE", "pct"}, {"MacPaint", "mac"},          {"Microsoft Paint", "msp"},
+        {"Photo CD", "pcd"},          {"PCX", "pcx"},               {"PostScript Raster", "eps"},
+        {"SUN Raster", "ras"},        {"TGA", "tga"},               {"TIFF", "tif"},
+        {"Windows Metafile", "wmf"},  {"CMP", "cmp"},               {"Winfax", "wfx"},
+        {"FlashPix", "fpx"},          {"Microsoft Fax", "awd"},     {"Icon", "ico"},
+        {"Cursor", "cur"},
+    };
+    return rows;
+}
+
 int jpegQualityFromFactor(int factor) {
     static const int presets[] = {95, 90, 85, 75, 50, 30};
     if (factor == 0) return 85;

@@ -57,6 +57,25 @@ struct FormatInfo {
 const std::vector<FormatInfo>& formatTable();
 const FormatInfo* findFormat(int code);
 
+// The kinds of image file the program's file browser and open dialog know,
+// by extension, in the order of the browser's start pattern. A kind the
+// engine cannot read has format 0 (its files fail with kErrBadFormat).
+struct FileKind {
+    const char* extension;  // lower case, no dot
+    int format;             // FormatCode that reads it, 0 = none
+    bool listed;            // shown by the browser's start pattern
+    bool loadsOnClick;      // a click in the browser's file list loads it
+};
+const std::vector<FileKind>& fileKinds();
+
+// Rows of the open dialog's file types: the name shown and the extensions
+// the row selects (";"-separated, "*" for every file).
+struct OpenDialogRow {
+    const char* name;
+    const char* extensions;
+};
+const std::vector<OpenDialogRow>& openDialogRows();
+
 // Quality factor: 1..100 (higher is better, 100 near lossless), 0 = default
 // (85), or a preset −1 (best, 95) … −6 (smallest, 30). −4 is the standard 75.
 // Returns −1 for a value out of range.

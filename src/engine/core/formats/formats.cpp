@@ -253,7 +253,7 @@ Bitmap toGrey8(const Bitmap& b, int16_t* code) {
     for (int y = 0; y < g.height(); ++y) {
         const uint8_t* s = g.row(y);
         uint8_t* d = grey.mutableRow(y);
-        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t((s[x * 3 + 2] * 77 + s[x * 3 + 1] * 150 + s[x * 3] * 29 + 128) >> 8);
+        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t(luma(s[x * 3 + 2], s[x * 3 + 1], s[x * 3]));
     }
     return grey;
 }
@@ -264,22 +264,6 @@ bool isTiffFormat(int format) {
 }
 
 bool multiPage(int format) { return format == kFmtGif || isTiffFormat(format); }
-
-// ".NAME.qova-XXXXXX" beside the target. For names near the file system's
-// limit the copy of NAME is shortened (at a character boundary), so that
-// every name that can exist can also be saved.
-std::string temporaryName(const std::filesystem::path& dir, const std::string& name) {
-    static const std::string suffix = ".qova-XXXXXX";
-    long max = pathconf(dir.c_str(), _PC_NAME_MAX);
-    if (max <= 0) max = 255;
-    size_t keep = name.size();
-    const size_t room = size_t(max) > suffix.size() + 1 ? size_t(max) - suffix.size() - 1 : 0;
-    if (keep > room) {
-        keep = room;
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;  // UTF-8 continuation
-    }
-    return "." + name.substr(0, keep) + suffix;
-}
 
 bool hasTiffHeader(const std::string& path) {
     char head[4] = {};
@@ -379,21 +363,6 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         if (c != kOk) return c;
         existingPages = old.pageCount;
     }
-    ignoreFileSizeSignal();
-    std::string tmpl = (dir / temporaryName(dir, target.filename().string())).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return kErrWrite;
-    close(fd);
-    const std::string tmp(name.data());
-    if (append) {
-        fs::copy_file(target, tmp, fs::copy_options::overwrite_existing, ec);
-        if (ec) {
-            ::unlink(tmp.c_str());
-            return kErrWrite;
-        }
-    }
     EncodeOptions o;
     o.format = req.format;
     o.quality = req.quality;
@@ -404,27 +373,14 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     o.stampWidth = req.stampWidth;
     o.stampHeight = req.stampHeight;
     o.stampBpp = req.stampBpp;
-    int16_t code;
-    try {
-        code = encodeAny(frames, doc.animation, tmp, o);
-    } catch (const std::bad_alloc&) {
-        code = kErrNoMemory;
-    } catch (...) {
-        code = kErrWrite;
-    }
-    if (code == kOk) {
-        // Keep an existing file's permissions; a new file gets the usual ones.
-        struct stat st {};
-        mode_t mode = 0666;
-        if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-        else { const mode_t um = umask(0); umask(um); mode &= ~um; }
-        chmod(tmp.c_str(), mode);
-        const int fdw = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fdw >= 0) { if (fsync(fdw) != 0) code = kErrWrite; close(fdw); }
-        if (code == kOk && std::rename(tmp.c_str(), target.c_str()) != 0) code = kErrWrite;
-    }
-    if (code != kOk) ::unlink(tmp.c_str());
-    return code;
+    return replaceFile(target.string(), [&](const std::string& tmp) -> int16_t {
+        if (append) {
+            std::error_code copied;
+            fs::copy_file(target, tmp, fs::copy_options::overwrite_existing, copied);
+            if (copied) return kErrWrite;
+        }
+        return encodeAny(frames, doc.animation, tmp, o);
+    });
 }
 
 }  // namespace qova::engine

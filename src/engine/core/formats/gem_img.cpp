@@ -193,8 +193,6 @@ void packPlane(const uint8_t* row, size_t n, std::vector<uint8_t>& out) {
     }
 }
 
-int luminance(const Rgb& c) { return c.r * 299 + c.g * 587 + c.b * 114; }
-
 // The bitmap's row as GEM planes.
 void rowToPlanes(const Bitmap& bmp, int y, int planes, size_t planeBytes, bool invert, std::vector<uint8_t>& line) {
     const int width = bmp.width();
@@ -293,7 +291,7 @@ int16_t encodeGemImg(const Bitmap& bmp, const std::string& path, const EncodeOpt
     if (planes == 1) {
         // A set bit is black in the file.
         const Palette& pal = bmp.palette();
-        invert = pal.size() >= 2 && luminance(pal[1]) > luminance(pal[0]);
+        invert = pal.size() >= 2 && lumaSum(pal[1]) > lumaSum(pal[0]);
     } else {
         out.insert(out.end(), {'X', 'I', 'M', 'G'});
         putWord(out, 0);  // RGB

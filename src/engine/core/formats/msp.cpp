@@ -69,8 +69,6 @@ void packRow(const uint8_t* row, size_t n, std::vector<uint8_t>& out) {
     }
 }
 
-int luminance(const Rgb& c) { return c.r * 299 + c.g * 587 + c.b * 114; }
-
 }  // namespace
 
 int16_t decodeMsp(ByteSpan in, const DecodeOptions& opts, Document& doc) {
@@ -145,7 +143,7 @@ int16_t encodeMsp(const Bitmap& bmp, const std::string& path, const EncodeOption
 
     // The file's set bit is white: flip the bits when index 1 is the darker.
     const Palette& pal = bmp.palette();
-    const bool invert = pal.size() >= 2 && luminance(pal[1]) < luminance(pal[0]);
+    const bool invert = pal.size() >= 2 && lumaSum(pal[1]) < lumaSum(pal[0]);
     const size_t rowBytes = (size_t(width) + 7) / 8;
     // Bits past the right edge are written white.
     const uint8_t tailMask = uint8_t(0xFF >> (width & 7 ? width & 7 : 8));

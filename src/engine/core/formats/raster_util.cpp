@@ -6,18 +6,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include "../codes.h"
+#include "../cv_bitmap.h"
 
 namespace qova::engine {
-
-int cvTypeFor(const Bitmap& b) {
-    switch (b.bpp()) {
-    case 8: return CV_8UC1;
-    case 16: return CV_16UC1;
-    case 24: return CV_8UC3;
-    case 32: return CV_8UC4;
-    default: return -1;
-    }
-}
 
 Bitmap applyOrientation(const Bitmap& src, int orientation, int16_t* code) {
     if (code) *code = kOk;

@@ -16,7 +16,4 @@ Bitmap applyOrientation(const Bitmap& src, int orientation, int16_t* code = null
 // averaged down, as 8-bit grey or 24-bit colour.
 Bitmap makeStamp(const Bitmap& src, int w, int h, int bpp);
 
-// OpenCV type and view of a whole-byte bitmap (declared here, defined with OpenCV).
-int cvTypeFor(const Bitmap& b);
-
 }  // namespace qova::engine

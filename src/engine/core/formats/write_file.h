@@ -1,10 +1,13 @@
-// Writes a whole encoded file in one go, for encoders that build the file in
-// memory first (small formats where that is simpler than streaming).
+// Writing files so that a failure never damages what was there: the one
+// "write beside, then rename" rule of the engine's save and the program's
+// file copies, and a whole-file write for encoders that build the file in
+// memory first.
 #pragma once
 
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,6 +15,19 @@
 #include "../codes.h"
 
 namespace qova::engine {
+
+// Replaces `target` with the file `write` makes at the temporary path it is
+// given (beside the target, so the rename stays on one file system). Only
+// when `write` returns kOk is the new file given the old one's permissions
+// (the usual ones for a new file), flushed to disk and renamed over the
+// target; otherwise it is removed and the target is left as it was. A
+// symbolic link is followed: the file it names is the one replaced.
+// Returns `write`'s code, or kErrWrite when the temporary file cannot be
+// made, flushed or renamed.
+int16_t replaceFile(const std::string& target, const std::function<int16_t(const std::string& tmp)>& write);
+
+// `source`'s bytes written over `target` by replaceFile().
+int16_t copyFileReplacing(const std::string& source, const std::string& target);
 
 // A write past the process's file size limit raises SIGXFSZ, which ends the
 // program by default. Ignored, the write fails with EFBIG instead and the

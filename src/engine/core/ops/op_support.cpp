@@ -142,25 +142,6 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
     });
 }
 
-Bitmap crop(const Bitmap& src, const RectI& r0) {
-    const RectI r = r0.intersected(RectI{0, 0, src.width(), src.height()});
-    if (r.isEmpty()) return Bitmap();
-    if (r.x == 0 && r.y == 0 && r.w == src.width() && r.h == src.height()) return src;  // shares the pixels
-    Bitmap out = Bitmap::create(r.w, r.h, src.bpp(), src.isGrey());
-    if (out.isNull()) return out;
-    out.setPalette(src.palette());
-    if (src.bpp() >= 8) {
-        const int bpp = bytesPerPixel(src.bpp());
-        for (int y = 0; y < r.h; ++y)
-            std::memcpy(out.mutableRow(y), src.row(r.y + y) + size_t(r.x) * bpp, size_t(r.w) * bpp);
-    } else {
-        std::memset(out.mutableBits(), 0, out.byteSize());
-        for (int y = 0; y < r.h; ++y)
-            for (int x = 0; x < r.w; ++x) out.setIndex(x, y, src.index(r.x + x, r.y + y));
-    }
-    return out;
-}
-
 void copyPixels(Bitmap& dst, int dx, int dy, const Bitmap& src, int sx, int sy, int w, int h,
                 const Region* dstRegion) {
     // Clip the rectangle against both bitmaps.
@@ -200,13 +181,9 @@ void copyPixels(Bitmap& dst, int dx, int dy, const Bitmap& src, int sx, int sy, 
     }
 }
 
-bool greyPalette(const Palette& p) {
-    return std::all_of(p.begin(), p.end(), [](const Rgb& c) { return c.r == c.g && c.g == c.b; });
-}
-
 Bitmap promoted(const Bitmap& bmp) {
     if (!bmp.hasPalette()) return bmp;
-    if (!greyPalette(bmp.palette())) return bmp.convertTo(24);
+    if (!isGreyPalette(bmp.palette())) return bmp.convertTo(24);
     Bitmap out = Bitmap::create(bmp.width(), bmp.height(), 8, true);
     if (out.isNull()) return out;
     uint8_t map[256] = {};
@@ -221,17 +198,6 @@ Bitmap promoted(const Bitmap& bmp) {
         }
     }
     return out;
-}
-
-int nearestEntry(const Palette& p, Rgb c) {
-    int best = 0;
-    long bestD = -1;
-    for (size_t i = 0; i < p.size(); ++i) {
-        const long dr = p[i].r - c.r, dg = p[i].g - c.g, db = p[i].b - c.b;
-        const long d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
-        if (bestD < 0 || d < bestD) { bestD = d; best = int(i); }
-    }
-    return best;
 }
 
 Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
@@ -263,7 +229,7 @@ void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out) {
     int x = 0;
 #if CV_SIMD128
     using cv::v_uint16x8;
-    const v_uint16x8 wr = cv::v_setall_u16(77), wg = cv::v_setall_u16(150), wb = cv::v_setall_u16(29),
+    const v_uint16x8 wr = cv::v_setall_u16(kLumaR), wg = cv::v_setall_u16(kLumaG), wb = cv::v_setall_u16(kLumaB),
                      half = cv::v_setall_u16(128);
     auto lanes = [&](const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
         return (cv::v_mul_wrap(r, wr) + cv::v_mul_wrap(g, wg) + cv::v_mul_wrap(b, wb) + half) >> 8;

@@ -1,6 +1,6 @@
 // Shared plumbing of the pixel operations: progress reporting, row bands
 // spread over the cores, region-confined row writes, crops and masked copies.
-// Internal to ops/ and regions/; callers use the family headers.
+// Internal to ops/; callers use the family headers.
 #pragma once
 
 #include <cstdint>
@@ -60,25 +60,16 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
 // empty when the region misses it.
 RectI workArea(const Bitmap& bmp, const Region* region);
 
-// Copy of a rectangle (clipped to the bitmap), same depth and palette.
-Bitmap crop(const Bitmap& src, const RectI& r);
-
 // Copies w × h pixels of src at (sx, sy) to dst at (dx, dy), both of the same
 // depth, clipped to both bitmaps; with a region only destination pixels
 // inside it are written.
 void copyPixels(Bitmap& dst, int dx, int dy, const Bitmap& src, int sx, int sy, int w, int h,
                 const Region* dstRegion);
 
-// True when every palette entry is a grey.
-bool greyPalette(const Palette& p);
-
 // The depth a palette image is processed at when its palette alone cannot
 // carry the result: 8-bit grey for a grey palette, 24 bits otherwise.
 // Other depths come back unchanged.
 Bitmap promoted(const Bitmap& bmp);
-
-// Palette entry closest to a colour (weighted RGB distance).
-int nearestEntry(const Palette& p, Rgb c);
 
 // `src` brought to the depth (and palette) of `like`: exact upward, grey by
 // luminance, nearest entry for a palette.
@@ -89,9 +80,6 @@ inline int bytesPerPixel(int bpp) { return bpp / 8; }
 // Colours as 32-bit values: 0x00BBGGRR (red in the low byte).
 inline Rgb rgbFromRef(uint32_t c) { return Rgb{uint8_t(c & 0xFF), uint8_t((c >> 8) & 0xFF), uint8_t((c >> 16) & 0xFF)}; }
 inline uint32_t refFromRgb(Rgb c) { return uint32_t(c.r) | (uint32_t(c.g) << 8) | (uint32_t(c.b) << 16); }
-
-// Integer luminance (ITU-R BT.601 weights), 0..255.
-inline int luma(int r, int g, int b) { return (r * 77 + g * 150 + b * 29 + 128) >> 8; }
 
 // luma() of n pixels of a 24 (cn 3) or 32-bit (cn 4) row into out.
 void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out);

@@ -111,8 +111,8 @@ using cv::v_uint16x8;
 // Luminance of 8 pixels in 16-bit lanes, exactly as luma() (the weighted sum
 // stays below 65536).
 inline v_uint16x8 lumaLanes(const v_uint16x8& r, const v_uint16x8& g, const v_uint16x8& b) {
-    const v_uint16x8 sum = cv::v_mul_wrap(r, cv::v_setall_u16(77)) + cv::v_mul_wrap(g, cv::v_setall_u16(150)) +
-                           cv::v_mul_wrap(b, cv::v_setall_u16(29)) + cv::v_setall_u16(128);
+    const v_uint16x8 sum = cv::v_mul_wrap(r, cv::v_setall_u16(kLumaR)) + cv::v_mul_wrap(g, cv::v_setall_u16(kLumaG)) +
+                           cv::v_mul_wrap(b, cv::v_setall_u16(kLumaB)) + cv::v_setall_u16(128);
     return sum >> 8;
 }
 #endif

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "../codes.h"
-#include "../ops/op_support.h"
 
 namespace qova::engine {
 
@@ -12,7 +11,7 @@ int16_t liftFloater(const Bitmap& source, const Region& region, Floater& out) {
     const RectI box = region.bounds().intersected(RectI{0, 0, source.width(), source.height()});
     if (box.isEmpty()) return kErrBadParam;
     Floater f;
-    f.bitmap = ops::crop(source, box);
+    f.bitmap = crop(source, box);
     if (f.bitmap.isNull()) return kErrNoMemory;
     // The region clipped to the bitmap, moved to the floater's origin.
     std::vector<uint8_t> m(size_t(box.w) * size_t(box.h));

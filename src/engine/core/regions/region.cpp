@@ -8,13 +8,6 @@
 
 namespace qova::engine {
 
-RectI RectI::intersected(const RectI& o) const {
-    const int l = std::max(x, o.x), t = std::max(y, o.y);
-    const int r = std::min(x + w, o.x + o.w), b = std::min(y + h, o.y + o.h);
-    if (r <= l || b <= t) return RectI{};
-    return RectI{l, t, r - l, b - t};
-}
-
 Region Region::rectangle(const RectI& r) {
     Region g;
     if (r.isEmpty()) return g;

@@ -8,16 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "../bitmap.h"
+
 namespace qova::engine {
-
-class Bitmap;
-
-struct RectI {
-    int x = 0, y = 0, w = 0, h = 0;
-    bool isEmpty() const { return w <= 0 || h <= 0; }
-    RectI intersected(const RectI& o) const;
-    bool operator==(const RectI& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
-};
 
 struct PointF {
     double x = 0, y = 0;

@@ -1,0 +1,210 @@
+#include "document.h"
+
+#include "codes.h"
+#include "engine_error.h"
+#include "formats/read_ahead.h"
+#include "handles.h"
+#include "ops/compose.h"
+#include "ops/reduce.h"
+
+#include <cmath>
+
+namespace qova::engine {
+
+namespace {
+
+[[noreturn]] void badHandle() { throw EngineError(kErrBadHandle, "ﾋﾞｯﾄﾏｯﾌﾟﾊﾝﾄﾞﾙが不正です。"); }
+
+Bitmap bitmapOf(uint32_t handle) {
+    Bitmap b;
+    if (!HandleTable::instance().get(handle, b)) badHandle();
+    return b;
+}
+
+}  // namespace
+
+ImageDocument::ImageDocument() {
+    handle_ = HandleTable::instance().addProvider([this]() { return currentBitmap(); });
+}
+
+ImageDocument::~ImageDocument() { HandleTable::instance().remove(handle_); }
+
+void ImageDocument::changed(Change c) const {
+    if (listener_) listener_(c);
+}
+
+void ImageDocument::requireImage() const {
+    if (isEmpty()) badHandle();
+}
+
+uint32_t ImageDocument::bitmapHandle() const { return isEmpty() ? 0 : handle_; }
+
+void ImageDocument::setBitmapHandle(uint32_t handle) {
+    if (handle == 0) {
+        setDocument(Document{});
+        return;
+    }
+    if (handle == handle_) return;
+    const Bitmap b = bitmapOf(handle);
+    if (!isEmpty()) {
+        setCurrentBitmap(b);
+        return;
+    }
+    Document doc;
+    doc.frames.push_back(Frame{b});
+    doc.info.width = b.width();
+    doc.info.height = b.height();
+    doc.info.bpp = b.bpp();
+    doc.info.pageCount = 1;
+    setDocument(std::move(doc));
+}
+
+int ImageDocument::bitmapWidth() const {
+    requireImage();
+    return currentBitmap().width();
+}
+
+int ImageDocument::bitmapHeight() const {
+    requireImage();
+    return currentBitmap().height();
+}
+
+int ImageDocument::bitsPerPixel() const {
+    requireImage();
+    return currentBitmap().bpp();
+}
+
+const Bitmap& ImageDocument::currentBitmap() const {
+    static const Bitmap empty;
+    return isEmpty() ? empty : doc_.frames[size_t(index_)].bitmap;
+}
+
+void ImageDocument::setCurrentBitmap(const Bitmap& b) {
+    const Bitmap& before = currentBitmap();
+    const bool resized = before.width() != b.width() || before.height() != b.height();
+    if (isEmpty()) {
+        doc_.frames.push_back(Frame{b});
+        index_ = 0;
+    } else {
+        doc_.frames[size_t(index_)].bitmap = b;
+    }
+    changed(resized ? Change::Resized : Change::Pixels);
+}
+
+void ImageDocument::setBitmapListIndex(int index) {
+    if (index < 0 || index >= bitmapListCount()) throw EngineError(kErrBadParam, "無効なﾊﾟﾗﾒｰﾀが渡されました。");
+    if (index == index_) return;
+    const Bitmap& before = currentBitmap();
+    const int w = before.width(), h = before.height();
+    index_ = index;
+    changed(currentBitmap().width() != w || currentBitmap().height() != h ? Change::Resized : Change::Pixels);
+}
+
+void ImageDocument::insertBitmapListItem(int position, uint32_t handle) {
+    const Bitmap b = bitmapOf(handle);
+    auto& frames = doc_.frames;
+    if (position < 0 || position > int(frames.size())) position = int(frames.size());
+    frames.insert(frames.begin() + position, Frame{b});
+    Change c = Change::Pixels;
+    if (frames.size() == 1) {
+        index_ = 0;
+        doc_.info.width = b.width();
+        doc_.info.height = b.height();
+        doc_.info.bpp = b.bpp();
+        c = Change::Resized;
+    } else if (position <= index_) {
+        ++index_;
+    }
+    doc_.info.pageCount = int(frames.size());
+    changed(c);
+}
+
+int16_t ImageDocument::load(const std::string& path, int bpp, int page, int pageCount, const ProgressFn& progress,
+                            int reduceWidth, int reduceHeight) {
+    LoadRequest req;
+    req.path = path;
+    req.bpp = bpp;
+    req.firstPage = page;
+    req.pageCount = pageCount;
+    req.progress = progress;
+    req.reduceWidth = reduceWidth;
+    req.reduceHeight = reduceHeight;
+    Document doc;
+    int16_t code = kOk;
+    // A picture decoded ahead serves a plain load of the whole file.
+    const bool plain = bpp == 0 && page == 0 && pageCount == -1 && reduceWidth == 0;
+    if (plain && ReadAhead::instance().take(req.path, doc, code)) {
+        if (progress) {
+            progress(0);
+            progress(100);
+        }
+    } else {
+        code = loadFile(req, doc);
+    }
+    preLoad_ = false;
+    if (code != kOk) return code;
+    source_ = path;
+    setDocument(std::move(doc));
+    return kOk;
+}
+
+void ImageDocument::setImageSource(const std::string& path) {
+    if (path.empty()) {
+        source_.clear();
+        setDocument(Document{});
+        return;
+    }
+    const int16_t code = load(path, 0, 0, -1);
+    if (code != kOk) throw EngineError(code, "image source");
+}
+
+int16_t ImageDocument::save(const SaveRequest& req) const {
+    if (isEmpty()) return kErrBadHandle;
+    return saveFile(doc_, req, index_);
+}
+
+int16_t ImageDocument::applyToPage(const PageOp& op) {
+    if (isEmpty()) return kErrBadHandle;
+    Bitmap page = currentBitmap();
+    const int16_t code = op(page, region());
+    if (code == kOk) setCurrentBitmap(page);
+    return code;
+}
+
+int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,
+                               int op, const ProgressFn& progress) {
+    Bitmap src;
+    if (!HandleTable::instance().get(srcHandle, src)) return kErrBadHandle;
+    auto whole = [](double v) { return int(std::lround(v)); };
+    return applyToPage([&](Bitmap& page, const Region* r) {
+        return ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy), op, r,
+                            progress);
+    });
+}
+
+int16_t ImageDocument::greyscale(int bits, const ProgressFn& progress) {
+    return applyToPage([&](Bitmap& page, const Region* r) { return ops::greyscale(page, bits, r, progress); });
+}
+
+int16_t ImageDocument::createBitmap(int width, int height, int bits) {
+    Bitmap b;
+    const int16_t code = ops::createBitmap(width, height, bits, false, b);
+    if (code != kOk) return code;
+    Document doc;
+    doc.frames.push_back(Frame{b});
+    doc.info.width = width;
+    doc.info.height = height;
+    doc.info.bpp = bits;
+    doc.info.pageCount = 1;
+    setDocument(std::move(doc));
+    return kOk;
+}
+
+void ImageDocument::setDocument(Document doc) {
+    doc_ = std::move(doc);
+    index_ = 0;
+    region_ = Region();
+    changed(Change::Replaced);
+}
+
+}  // namespace qova::engine

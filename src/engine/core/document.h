@@ -1,0 +1,128 @@
+// A picture as the engine holds it, apart from any view of it: the pages or
+// frames of a file with their animation settings, what the last load said,
+// the page shown, and the handle naming that page's bitmap. The visible
+// control shows one; the program's hidden stores (undo, backups, scratch)
+// are documents with no view at all.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "formats/formats.h"
+#include "pages.h"
+#include "regions/region.h"
+
+namespace qova::engine {
+
+class ImageDocument {
+public:
+    // What a change did to the page shown, for whoever draws it.
+    enum class Change {
+        Replaced,  // another picture (load, emptied, a handle put into an empty document)
+        Resized,   // the page shown has another size (page turned, pixels replaced)
+        Pixels,    // same size, other pixels
+    };
+    using Listener = std::function<void(Change)>;
+
+    ImageDocument();
+    ~ImageDocument();
+    ImageDocument(const ImageDocument&) = delete;
+    ImageDocument& operator=(const ImageDocument&) = delete;
+
+    void setListener(Listener l) { listener_ = std::move(l); }
+
+    // --- bitmap ---
+    // Handle naming the page shown (0 when empty). Putting a handle copies
+    // the bitmap it names into the page shown (into a new one-page picture
+    // when empty); 0 empties the document. Throws EngineError 20002 for a
+    // handle that names nothing.
+    uint32_t bitmapHandle() const;
+    void setBitmapHandle(uint32_t handle);
+    bool isEmpty() const { return doc_.frames.empty(); }
+    // Throw EngineError 20002 when the document is empty.
+    int bitmapWidth() const;
+    int bitmapHeight() const;
+    int bitsPerPixel() const;
+    // The page shown (an empty Bitmap when none).
+    const Bitmap& currentBitmap() const;
+    // Replaces the shown page's pixels (the first page of an empty document).
+    void setCurrentBitmap(const Bitmap& b);
+
+    // --- pages ---
+    int bitmapListIndex() const { return index_; }
+    void setBitmapListIndex(int index);  // throws EngineError 20013 out of range
+    int bitmapListCount() const { return int(doc_.frames.size()); }
+    // Inserts a copy of the bitmap named by `handle` at `position` (−1 = end).
+    void insertBitmapListItem(int position, uint32_t handle);
+
+    // --- last load ---
+    const LoadInfo& info() const { return doc_.info; }
+
+    // --- load and save ---
+    // Put true before every load; a load clears it.
+    bool preLoad() const { return preLoad_; }
+    void setPreLoad(bool on) { preLoad_ = on; }
+    // Loads pages [page, page + pageCount) (−1: all) at `bpp` (0: the
+    // file's own). A plain load of a whole file is served by the read-ahead
+    // when it has the file. On failure the document keeps what it had.
+    int16_t load(const std::string& path, int bpp, int page, int pageCount, const ProgressFn& progress = {},
+                 int reduceWidth = 0, int reduceHeight = 0);
+    // The file of the last load ("" after emptying).
+    const std::string& imageSource() const { return source_; }
+    // "" empties the document; a path loads it, throwing EngineError with the
+    // load's code when it fails.
+    void setImageSource(const std::string& path);
+    // Saves the document with `req`; pages beyond one go only to formats
+    // with pages. Returns kErrBadHandle when empty.
+    int16_t save(const SaveRequest& req) const;
+
+    // --- region ---
+    // The region set on the picture: operations change only the pixels
+    // inside it. It describes the picture, so a new picture drops it.
+    bool hasRegion() const { return !region_.isEmpty(); }
+    const Region* region() const { return region_.isEmpty() ? nullptr : &region_; }
+    void setRegion(const Region& r) { region_ = r; }
+    void clearRegion() { region_ = Region(); }
+
+    // --- operations on the page shown ---
+    // Runs `op` on the page shown (with the region, when one is set) and
+    // keeps the result only when it returns kOk, so a failed operation
+    // leaves the picture as it was. Returns the operation's code, or
+    // kErrBadHandle when the document is empty.
+    using PageOp = std::function<int16_t(Bitmap& page, const Region* region)>;
+    int16_t applyToPage(const PageOp& op);
+    // Operations several callers share (the visible control and the hidden
+    // stores): combine (322) puts w × h pixels of the bitmap `srcHandle`
+    // names at (dx, dy), changing only pixels inside this document's region;
+    // greyscale (275) converts to `bits` grey; createBitmap (302) replaces
+    // the document with one new white page.
+    int16_t combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy, int op,
+                    const ProgressFn& progress = {});
+    int16_t greyscale(int bits, const ProgressFn& progress = {});
+    int16_t createBitmap(int width, int height, int bits);
+
+    // --- animation settings ---
+    bool animationLoop() const { return doc_.animation.loop; }
+    void setAnimationLoop(bool on) { doc_.animation.loop = on; }
+
+    // --- the whole list ---
+    const Document& document() const { return doc_; }
+    Document& mutableDocument() { return doc_; }
+    // Replaces the whole list (as a load does) and shows page 0.
+    void setDocument(Document doc);
+
+private:
+    void requireImage() const;
+    void changed(Change c) const;
+
+    Document doc_;
+    int index_ = 0;
+    uint32_t handle_ = 0;
+    std::string source_;
+    bool preLoad_ = false;
+    Region region_;
+    Listener listener_;
+};
+
+}  // namespace qova::engine

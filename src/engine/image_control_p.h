@@ -1,0 +1,38 @@
+// Inside the engine control: its private data and the picture helpers its
+// .cpp files share. Not for use outside src/engine.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <vector>
+
+#include "core/document.h"
+#include "image_control.h"
+
+namespace qova::engine {
+
+class PanWindow;
+
+struct ImageControl::Private {
+    ImageDocument doc;
+    // View cache: the reduced picture for the current target size.
+    QImage reduced;
+    QSize reducedFor;
+    bool reducedValid = false;
+    std::vector<uint8_t> scratch;
+    QImage wrapped;
+    bool wrappedValid = false;
+    PanWindow* pan = nullptr;
+};
+
+// The bitmap's pixels as a QImage, shared where Qt has the format; 4-bit
+// rows are widened into `scratch`, which must outlive the image.
+QImage wrapBitmap(const Bitmap& b, std::vector<uint8_t>& scratch);
+// An RGB32 copy of the bitmap as it shows (the clipboard's picture).
+QImage shownImage(const Bitmap& b);
+// The bitmap reduced (area-averaged) to w × h.
+QImage reducedImage(const Bitmap& b, int w, int h);
+
+}  // namespace qova::engine
