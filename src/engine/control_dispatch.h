@@ -37,6 +37,7 @@ std::span<const Entry> viewEntries();      // image_control_view.cpp
 // animation: image_control_animation.cpp
 
 // output: image_control_output.cpp
+std::span<const Entry> outputEntries();
 
 }  // namespace dispatch
 }  // namespace qova::engine

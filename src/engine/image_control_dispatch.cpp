@@ -24,6 +24,7 @@ constexpr Area kAreas[] = {
     // animation
 
     // output
+    dispatch::outputEntries,
 
 };
 
