@@ -52,9 +52,11 @@ ScanSourceDialog::ScanSourceDialog(const std::vector<scan::Device>& devices, con
     setObjectName(QStringLiteral("ScanSourceDialog"));
     setWindowTitle(QStringLiteral("入力機器の選択"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("機器(&S):"), this));
+    auto* caption = new QLabel(QStringLiteral("機器(&D):"), this);
+    layout->addWidget(caption);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("List1"));
+    caption->setBuddy(list_);
     for (const scan::Device& d : devices) {
         auto* item = new QListWidgetItem(deviceLabel(d) + QStringLiteral("  (") + QString::fromStdString(d.name) +
                                          QLatin1Char(')'), list_);
