@@ -24,6 +24,7 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "output/output.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
@@ -71,7 +72,7 @@ void Form1::createSubsystems() {
     animation_ = add<animation::Animation>();
     // processing
     // regions
-    // output
+    add<output::Output>();  // output
     // database
     // toolbar and display preferences (app)
 }
