@@ -162,7 +162,12 @@ void Output::mnuFileCaptureScreen_Click() {
 }
 
 void Output::imageArrived() {
-    ctx_.state().fImage = 1;
+    shell::WindowState& s = ctx_.state();
+    s.fImage = 1;
+    // The picture shown is no longer the file last picked from the list:
+    // the toolbar's copy and delete must not act on that file any more.
+    s.sFilePath.clear();
+    s.sFileName.clear();
     // An image is shown, so its commands are open, as after a load; the
     // zoom, the status panels and the view mode stay as they were.
     ctx_.MenuItemsEnable(true);

@@ -35,7 +35,8 @@ public:
     PrinterDialog CommonDialog1;
 
 private:
-    // After an acquisition or capture: fImage and the image menus.
+    // After an acquisition or capture: fImage, the shown file forgotten,
+    // the image menus on.
     void imageArrived();
     shell::ShellContext& ctx_;
     std::unique_ptr<QPrinter> printer_;

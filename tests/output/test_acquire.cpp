@@ -104,11 +104,14 @@ private slots:
     }
 
     // A colour scan comes out as SANE's own front end reads it; fImage and
-    // the image menus follow, while zoom, status panels and undo snapshot
-    // stay as they were; the gauge moves when the preference says so.
+    // the image menus follow, the file shown before is forgotten, while
+    // zoom, status panels and undo snapshot stay as they were; the gauge
+    // moves when the preference says so.
     void scanFromTheTestBackend() {
         backend({"test-picture \"Color pattern\""});
         ctx_->state().nZoom = 42;
+        ctx_->state().sFilePath = "/pictures/last.jpg";
+        ctx_->state().sFileName = "last.jpg";
         ctx_->controls().StatusBar1->setPanelText(4, "640 Width");
         // The progress preference on, as its menu item puts it.
         ctx_->state().fProgress = -1;
@@ -122,6 +125,9 @@ private slots:
         QCOMPARE(ctx_->state().fImage, int16_t(1));
         QVERIFY(ctx_->action(MenuId::MainImage)->isEnabled());
         QCOMPARE(ctx_->state().nZoom, int16_t(42));
+        // The toolbar's delete and copy no longer point at the file shown before.
+        QCOMPARE(ctx_->state().sFilePath, QString());
+        QCOMPARE(ctx_->state().sFileName, QString());
         QCOMPARE(ctx_->controls().StatusBar1->panelText(4), QString("640 Width"));
         QVERIFY(ctx_->controls().Img4->isEmpty());
         QCOMPARE(img()->bitsPerPixel(), 24);
@@ -267,7 +273,9 @@ private slots:
     // the middle leaves the hourglass off.
     void capture() {
         img()->setCallLogEnabled(true);
+        ctx_->state().sFilePath = "/pictures/last.jpg";
         ctx_->action(MenuId::mnuFileCaptureScreen)->trigger();
+        QCOMPARE(ctx_->state().sFilePath, QString());
         QVERIFY2(ui().boxes.isEmpty(), qPrintable(lastBox()));
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QCOMPARE(img()->bitmapWidth(), screen.width());
