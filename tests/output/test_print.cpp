@@ -21,6 +21,7 @@
 #include "print_queue.h"
 #include "shell/status_bar.h"
 #include "support/fake_context.h"
+#include "support/images.h"
 
 using namespace qova;
 using namespace qova::test;
@@ -284,7 +285,10 @@ private slots:
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
         QCOMPARE(img()->renderToDevice(&painter, 0, 0, 10, 10), int16_t(engine::kErrBadHandle));
-        show(640, 960);
+        // Large enough to be halved (in bands) before the last step.
+        engine::Document d;
+        d.frames.push_back(engine::Frame{madeImage(1300, 1800, 24)});
+        img()->setDocument(d);
         QCOMPARE(img()->dispatch(engine::dispid::RenderToDevice, {0, 0, 0, 10, 10}).toInt(), int(engine::kErrBadParam));
         QCOMPARE(img()->renderToDevice(&painter, 0, 0, 0, 10), int16_t(engine::kErrBadSize));
         QCOMPARE(img()->renderToDevice(&painter, 20, 30, 600, 850), int16_t(0));
