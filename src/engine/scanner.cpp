@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "core/bitmap.h"
 #include "core/codes.h"
@@ -142,8 +143,12 @@ Bitmap toBitmap(const std::vector<Frame>& frames, int16_t& code) {
 
 struct Session::Impl {
     SANE_Handle handle = nullptr;
-    std::mutex mutex;            // guards `scanning` against cancel()
+    // cancel() may come from the user-interface thread, which must never
+    // wait for a driver: it starts `canceller` to tell the driver, and the
+    // scan waits for that before it ends. `mutex` guards these two only.
+    std::mutex mutex;
     bool scanning = false;
+    std::thread canceller;
     std::atomic<bool> cancelled{false};
 
     // The index of an active, settable option by name; 0 when there is none.
@@ -363,12 +368,13 @@ int16_t Session::scan(Bitmap& out, const std::function<void(int)>& progress) {
         if (last || frames.size() >= 3) break;
     }
     {
-        // Back to idle, after a whole scan as after a failed one.
         std::lock_guard lock(d->mutex);
-        sane_cancel(d->handle);
         d->scanning = false;
-        if (d->cancelled && code == kOk) code = kErrTwainCancelled;
     }
+    if (d->canceller.joinable()) d->canceller.join();
+    // Back to idle, after a whole scan as after a failed one.
+    sane_cancel(d->handle);
+    if (d->cancelled && code == kOk) code = kErrTwainCancelled;
     if (code != kOk) return code;
     Bitmap b = toBitmap(frames, code);
     if (code != kOk) return code;
@@ -378,9 +384,12 @@ int16_t Session::scan(Bitmap& out, const std::function<void(int)>& progress) {
 }
 
 void Session::cancel() {
-    std::lock_guard lock(d->mutex);
     d->cancelled = true;
-    if (d->scanning && d->handle) sane_cancel(d->handle);
+    std::lock_guard lock(d->mutex);
+    // A read blocked in the driver hears of it only through sane_cancel,
+    // which SANE allows from another thread while the scan runs.
+    if (!d->scanning || d->canceller.joinable()) return;
+    d->canceller = std::thread([h = d->handle] { sane_cancel(h); });
 }
 
 }  // namespace qova::engine::scan

@@ -76,7 +76,8 @@ public:
     // Scans one picture (all frames of a three-pass scanner) into `out`,
     // reporting progress 0–100.
     int16_t scan(Bitmap& out, const std::function<void(int)>& progress);
-    // Asks a running scan to stop; it then ends with 20090.
+    // Asks a running scan to stop (it then ends with 20090), from any
+    // thread, without waiting for the driver.
     void cancel();
 
 private:
