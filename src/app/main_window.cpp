@@ -25,6 +25,8 @@
 #include "engine/image_store.h"
 #include "files/files.h"
 #include "output/output.h"
+#include "processing/geometry_commands.h"
+#include "regions/regions.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
@@ -71,8 +73,11 @@ void Form1::createSubsystems() {
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
     // processing
+    add<processing::Geometry>();
     // regions
-    add<output::Output>();  // output
+    add<regions::Regions>();
+    // output
+    add<output::Output>();
     // database
     // toolbar and display preferences (app)
 }

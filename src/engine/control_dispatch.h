@@ -33,6 +33,7 @@ std::span<const Entry> viewEntries();      // image_control_view.cpp
 // processing: image_control_ops.cpp
 
 // regions: image_control_regions.cpp
+std::span<const Entry> regionEntries();
 
 // animation: image_control_animation.cpp
 

@@ -49,6 +49,42 @@ constexpr int ShowPanWindow = 440;
 // Processing (image_control_ops.cpp)
 
 // Regions and the floater (image_control_regions.cpp)
+constexpr int DisplayLeft = 21;
+constexpr int DisplayTop = 22;
+constexpr int DisplayWidth = 23;
+constexpr int DisplayHeight = 24;
+constexpr int SourceWidth = 31;
+constexpr int SourceHeight = 32;
+constexpr int GreyscaleFlag = 98;
+constexpr int RegionPresent = 99;
+constexpr int RegionLeft = 100;
+constexpr int RegionTop = 101;
+constexpr int RegionWidth = 102;
+constexpr int RegionHeight = 103;
+constexpr int RegionTrackingShape = 104;
+constexpr int RegionFrameStyle = 105;
+constexpr int FloaterBitmap = 106;
+constexpr int FloaterVisible = 107;
+constexpr int FloaterLeft = 108;
+constexpr int FloaterTop = 109;
+constexpr int FloaterWidth = 110;
+constexpr int FloaterHeight = 111;
+constexpr int FloaterBitmapWidth = 116;
+constexpr int FloaterBitmapHeight = 117;
+constexpr int Flip = 274;
+constexpr int Reverse = 284;
+constexpr int Rotate = 293;
+constexpr int Fill = 297;
+constexpr int Shear = 301;
+constexpr int DeleteRegionHandle = 360;
+constexpr int FreeRegion = 361;
+constexpr int RegionHandle = 363;
+constexpr int PointInRegion = 364;
+constexpr int OffsetRegion = 365;
+constexpr int SetRegionFromHandle = 367;
+constexpr int FloaterRegionHandle = 372;
+constexpr int SetFloaterDisplayRect = 373;
+constexpr int RepaintRect = 376;
 
 // Animation playback (image_control_animation.cpp)
 
@@ -59,6 +95,10 @@ constexpr int RenderToDevice = 303;
 constexpr int Capture = 318;
 
 // Engine dialog control
+constexpr int DlgAngle = 1;        // rotate/shear dialog: angle in hundredths of a degree
+constexpr int DlgAngleOption = 3;  // rotate: enlarge; shear: horizontal
+constexpr int DlgShowRotate = 2;   // the rotate/shear dialog (flags 3 rotate, 4 shear)
+constexpr int DlgFillColour = 114; // rotate/shear dialog: colour of the uncovered corners
 constexpr int DlgFlags = 5;
 constexpr int DlgOption16 = 16;
 constexpr int DlgTitle = 17;

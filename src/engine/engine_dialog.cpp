@@ -1,7 +1,9 @@
 #include "engine_dialog.h"
 
 #include "core/codes.h"
+#include "core/handles.h"
 #include "dialogs/open_dialog.h"
+#include "dialogs/rotate_dialog.h"
 #include "dialogs/save_dialog.h"
 #include "engine_error.h"
 
@@ -67,6 +69,19 @@ void EngineDialog::showSave(QWidget* owner) {
     stampWidth = c.stampWidth;
     stampHeight = c.stampHeight;
     stampBits = c.stampBits;
+}
+
+void EngineDialog::showRotate(QWidget* owner) {
+    const auto mode = (flags & 0xFF) == 4 ? RotateDialog::Mode::Shear : RotateDialog::Mode::Rotate;
+    Bitmap picture;
+    if ((flags & 0x40000000) && bitmap != 0) HandleTable::instance().get(bitmap, picture);
+    RotateDialog d(mode, RotateChoice{angle, angleOption, fillColour}, picture, owner);
+    // Cancel leaves the properties as they were put.
+    if (!runDialog(d, Kind::Rotate)) throw dialogCancelled();
+    const RotateChoice c = d.choice();
+    angle = c.angle;
+    angleOption = c.option;
+    fillColour = c.fillColour;
 }
 
 }  // namespace qova::engine

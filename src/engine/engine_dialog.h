@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class QDialog;
@@ -41,6 +42,12 @@ public:
     // --- parameter dialogs of the processing commands (their properties) ---
 
     // --- rotate/shear dialog (its properties) ---
+    int angle = 0;                   // 1: hundredths of a degree, clockwise
+    bool angleOption = false;        // 3: rotate: enlarge the bitmap; shear: horizontal
+    uint32_t fillColour = 0xFFFFFF;  // 114: uncovered corners, 0x00BBGGRR
+    // 11: the picture a dialog previews (0 = none); the processing
+    // dialogs read it too.
+    uint32_t bitmap = 0;
 
     // Which dialog a test's answer hook is given.
     enum class Kind {
@@ -49,6 +56,7 @@ public:
         // parameter dialogs of the processing commands
 
         // rotate/shear dialog
+        Rotate,
 
         // animation palette optimisation
 
@@ -61,6 +69,9 @@ public:
     // --- show methods of the parameter dialogs (processing) ---
 
     // --- show method of the rotate/shear dialog ---
+    // 2: flags 4 ask a shear angle, anything else a rotation; with bit
+    // 0x40000000 and a bitmap the dialog offers the fill colour and a preview.
+    void showRotate(QWidget* owner);
 
 
     // Tests answer dialogs through this hook: it receives the built dialog

@@ -11,7 +11,6 @@
 #include "core/codes.h"
 #include "core/document.h"
 #include "core/formats/read_ahead.h"
-#include "core/ops/geometry.h"
 #include "dispatch_ids.h"
 #include "engine_error.h"
 #include "image_control_p.h"
@@ -45,7 +44,12 @@ void ImageControl::documentChanged(int change) {
     // A new picture, or a page of another size, starts from its own
     // rectangles; the previous ones would stretch it to the old display size.
     if (ImageDocument::Change(change) != ImageDocument::Change::Pixels) resetRects();
-    invalidateView();
+    // A few changed pixels (a selection put down) only touch up the view.
+    const RectI& area = d->doc.changedArea();
+    if (ImageDocument::Change(change) != ImageDocument::Change::Pixels || area.isEmpty() ||
+        !patchView(area.x, area.y, area.w, area.h))
+        invalidateView();
+    regionsFollowDocument();
 }
 
 ImageDocument& ImageControl::imageDocument() { return d->doc; }
@@ -174,12 +178,9 @@ void ImageControl::setAnimationLoop(bool on) { log(dispid::AnimationLoop); d->do
 
 int16_t ImageControl::resizeBitmap(double width, double height, int flags) {
     log(dispid::Resize);
-    if (isEmpty()) return kErrBadHandle;
-    Bitmap b = currentBitmap();
-    const int16_t code = ops::resize(b, int(std::lround(width)), int(std::lround(height)), flags, nullptr,
-                                     [this](int p) { reportProgress(p); });
-    if (code == kOk) setCurrentBitmap(b);
-    return code;
+    // A region is resized with the picture.
+    return d->doc.resize(int(std::lround(width)), int(std::lround(height)), flags,
+                         [this](int p) { reportProgress(p); });
 }
 
 int16_t ImageControl::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QTransform>
 #include <QVariant>
 
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+class QMouseEvent;
 class QPainter;
 
 namespace qova::engine {
@@ -175,6 +177,77 @@ public:
     // --- processing (image_control_ops.cpp) ---
 
     // --- regions and the floater (image_control_regions.cpp) ---
+    // Bitmap coordinates (region, floater size, point in region) are bitmap
+    // pixels; control coordinates (display and floater rectangles, repaint
+    // rectangle) are in the coordinate unit in force.
+    bool greyscaleFlag() const;                    // 98
+    bool hasRegion() const;                        // 99
+    double regionLeft() const;                     // 100–103: the region's box
+    double regionTop() const;
+    double regionWidth() const;
+    double regionHeight() const;
+    // 0 off; 1 rectangle, 2 rounded rectangle, 3 ellipse, 4 freehand: the
+    // next left-button drag is tracked with an outline of that shape and
+    // sets the region (regionSet() follows).
+    int regionTrackingShape() const;               // 104
+    void setRegionTrackingShape(int shape);
+    int regionFrameStyle() const;                  // 105: 0 hidden, 2 shown (marching ants)
+    void setRegionFrameStyle(int style);
+    // Putting a bitmap handle lifts the region's pixels from that bitmap
+    // into the floater; reading gives the floater's handle; 0 drops it.
+    uint32_t floaterBitmap() const;                // 106
+    void setFloaterBitmap(uint32_t handle);
+    bool floaterVisible() const;                   // 107
+    void setFloaterVisible(bool on);
+    double floaterLeft() const;                    // 108–111: where the floater shows
+    double floaterTop() const;
+    double floaterWidth() const;
+    double floaterHeight() const;
+    int floaterBitmapWidth() const;                // 116, 117: its size in bitmap pixels
+    int floaterBitmapHeight() const;
+    // Where the bitmap is painted (21–24) and the size of the bitmap part
+    // painted there (31, 32), whatever the view mode.
+    double displayLeft() const;
+    double displayTop() const;
+    double displayWidth() const;
+    double displayHeight() const;
+    double sourceWidth() const;
+    double sourceHeight() const;
+    int16_t deleteRegionHandle(int32_t handle);    // 360
+    void freeRegion();                             // 361
+    int32_t regionHandle() const;                  // 363: a new handle with a copy of the region
+    bool pointInRegion(double x, double y) const;  // 364
+    void offsetRegion(double dx, double dy);       // 365
+    void setRegionFromHandle(int32_t handle, double x, double y, int mode);  // 367
+    int32_t floaterRegionHandle() const;           // 372
+    void setFloaterDisplayRect(double left, double top, double width, double height);  // 373
+    void repaintRect(double left, double top, double width, double height, bool erase);  // 376
+    // Geometry of the whole bitmap; a region travels with the pixels.
+    // Return the engine code.
+    int16_t flip();                                // 274
+    int16_t reverse();                             // 284
+    int16_t rotate(int hundredths, bool enlarge, uint32_t colour);     // 293
+    int16_t shear(int hundredths, bool horizontal, uint32_t colour);   // 301
+    // Fills the region's pixels, or the whole bitmap without a region.
+    int16_t fill(uint32_t colour);                 // 297
+Q_SIGNALS:
+    // The region-set notification: raised after a tracking drag set a region.
+    void regionSet();
+    // The page shown became another picture; its region and floater are gone.
+    void pictureReplaced();
+
+private:
+    void regionsFollowDocument();
+    void regionsMousePress(QMouseEvent* e);
+    void regionsMouseMove(QMouseEvent* e);
+    bool regionsMouseRelease(QMouseEvent* e);
+    void paintRegions(QPainter& p);
+    void regionChanged();
+    void antsTick();
+    // Bitmap pixels to viewport pixels and back, for the view as it is now.
+    QTransform bitmapToViewport() const;
+
+public:
 
     // --- animation playback (image_control_animation.cpp) ---
 
@@ -242,9 +315,14 @@ private:
     // Follows a change of the document in the view.
     void documentChanged(int change);
     void reportProgress(int percent);
+    void paintPicture(QPainter& p);
     void updateScrollBars();
     // `pixelsChanged` false: only the view mode or rectangles changed.
     void invalidateView(bool pixelsChanged = true);
+    // After the pixels of one bitmap rectangle changed: remakes only that
+    // part of the reduced picture and repaints only there. False when the
+    // view cannot be touched up that way (invalidateView then).
+    bool patchView(int x, int y, int w, int h);
     // Points the four view rectangles at the whole shown bitmap.
     void resetRects();
     QSize screenSize() const;

@@ -20,6 +20,7 @@ constexpr Area kAreas[] = {
     // processing
 
     // regions
+    dispatch::regionEntries,
 
     // animation
 

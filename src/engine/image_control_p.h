@@ -10,6 +10,7 @@
 
 #include "core/document.h"
 #include "image_control.h"
+#include "image_control_regions_p.h"
 
 namespace qova::engine {
 
@@ -25,6 +26,7 @@ struct ImageControl::Private {
     QImage wrapped;
     bool wrappedValid = false;
     PanWindow* pan = nullptr;
+    RegionView regions;
 };
 
 // The bitmap's pixels as a QImage, shared where Qt has the format; 4-bit

@@ -298,6 +298,50 @@ static Layout layoutFor(const ImageControl& c, int mode, const QSize& vp, int bw
     return l;
 }
 
+bool ImageControl::patchView(int x, int y, int w, int h) {
+    if (!d->reducedValid || d->reduced.isNull()) return false;
+    const Bitmap& b = currentBitmap();
+    const int bw = b.width(), bh = b.height();
+    const Layout l = layoutFor(*this, viewMode_, viewport()->size(), bw, bh, srcRect_, dstRect_, dstClip_);
+    if (l.source != QRectF(0, 0, bw, bh) || d->reduced.size() != d->reducedFor) return false;
+    QImage::Format format;
+    switch (b.bpp()) {
+    case 8: format = QImage::Format_Grayscale8; break;
+    case 16: format = QImage::Format_Grayscale16; break;
+    case 24: format = QImage::Format_BGR888; break;
+    case 32: format = QImage::Format_RGB32; break;
+    default: return false;
+    }
+    if ((b.bpp() == 8 && !b.isGrey()) || d->reduced.format() != format) return false;
+    // The reduced pixels the rectangle reaches, made again from the bitmap
+    // part exactly under them.
+    const QSize want = d->reduced.size();
+    const double sx = double(want.width()) / bw, sy = double(want.height()) / bh;
+    const int x0 = std::clamp(int(std::floor(x * sx)), 0, want.width());
+    const int y0 = std::clamp(int(std::floor(y * sy)), 0, want.height());
+    const int x1 = std::clamp(int(std::ceil((x + w) * sx)), 0, want.width());
+    const int y1 = std::clamp(int(std::ceil((y + h) * sy)), 0, want.height());
+    if (x1 > x0 && y1 > y0) {
+        const int bx0 = std::clamp(int(std::floor(x0 / sx)), 0, bw - 1);
+        const int by0 = std::clamp(int(std::floor(y0 / sy)), 0, bh - 1);
+        const int bx1 = std::clamp(int(std::ceil(x1 / sx)), bx0 + 1, bw);
+        const int by1 = std::clamp(int(std::ceil(y1 / sy)), by0 + 1, bh);
+        const cv::Mat src = cvView(b)(cv::Rect(bx0, by0, bx1 - bx0, by1 - by0));
+        const int px = d->reduced.depth() / 8;
+        cv::Mat dst(y1 - y0, x1 - x0, cvTypeFor(b), d->reduced.bits() + size_t(y0) * d->reduced.bytesPerLine() + x0 * px,
+                    size_t(d->reduced.bytesPerLine()));
+        cv::resize(src, dst, dst.size(), 0, 0, cv::INTER_AREA);
+        const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        viewport()->update(QRectF(l.target.left() + x0, l.target.top() + y0, x1 - x0, y1 - y0)
+                               .translated(-scroll)
+                               .toAlignedRect()
+                               .adjusted(-1, -1, 1, 1));
+    }
+    d->wrappedValid = false;
+    if (d->pan) d->pan->pictureChanged();
+    return true;
+}
+
 std::pair<QRectF, QRectF> ImageControl::viewLayout() const {
     const Bitmap& b = currentBitmap();
     const Layout l = layoutFor(*this, viewMode_, viewport()->size(), b.width(), b.height(), srcRect_, dstRect_, dstClip_);
@@ -327,6 +371,12 @@ void ImageControl::updateScrollBars() {
 
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
+    paintPicture(p);
+    // The region's outline, a tracking drag and the floater lie over the picture.
+    paintRegions(p);
+}
+
+void ImageControl::paintPicture(QPainter& p) {
     p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
     if (isEmpty()) return;
     const Bitmap& b = currentBitmap();
@@ -353,6 +403,7 @@ void ImageControl::paintEvent(QPaintEvent*) {
             d->reducedValid = true;
         }
         p.drawImage(target.topLeft(), d->reduced);
+        p.setClipping(false);
         return;
     }
     if (!d->wrappedValid) {
@@ -374,6 +425,7 @@ void ImageControl::paintEvent(QPaintEvent*) {
                                target.top() + (aligned.top() - l.source.top()) / sy, aligned.width() / sx,
                                aligned.height() / sy);
     p.drawImage(alignedTarget, d->wrapped, aligned);
+    p.setClipping(false);
 }
 
 void ImageControl::resizeEvent(QResizeEvent* e) {
@@ -397,6 +449,13 @@ void ImageControl::keyReleaseEvent(QKeyEvent* e) {
 }
 
 namespace {
+// Mouse events deliver positions in twips, whatever coordinate unit is in
+// force (the handlers switch the unit while they run).
+double twips(const QWidget* w, double px, bool horizontal) {
+    const double dpi = horizontal ? w->logicalDpiX() : w->logicalDpiY();
+    return px * 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
 int buttonCode(Qt::MouseButtons b) {
     int c = 0;
     if (b & Qt::LeftButton) c |= 1;
@@ -409,20 +468,25 @@ int buttonCode(Qt::MouseButtons b) {
 void ImageControl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     const QPointF pos = e->position();
-    emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                   toUnit(pos.y(), false));
+    emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                   twips(this, pos.y(), false));
+    // A handler may just have asked for a tracking drag: it starts here.
+    regionsMousePress(e);
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent* e) {
     const QPointF pos = e->position();
-    emit mouseMove(buttonCode(e->buttons()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                   toUnit(pos.y(), false));
+    regionsMouseMove(e);
+    emit mouseMove(buttonCode(e->buttons()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                   twips(this, pos.y(), false));
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF pos = e->position();
-    emit mouseUp(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), toUnit(pos.x(), true),
-                 toUnit(pos.y(), false));
+    // A tracking drag ends (and sets the region) before the release is told.
+    regionsMouseRelease(e);
+    emit mouseUp(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
+                 twips(this, pos.y(), false));
     if (e->button() == Qt::LeftButton && viewport()->rect().contains(pos.toPoint())) emit clicked();
 }
 

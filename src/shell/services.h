@@ -3,6 +3,8 @@
 // ShellContext::services(); a user asks there and copes with none.
 #pragma once
 
+#include <cstdint>
+
 class QString;
 class QWidget;
 
@@ -46,6 +48,19 @@ public:
     virtual void setLoopCaption(bool loop) = 0;
 };
 
+// The region transforms (regions): each acts on the selected pixels of Img1
+// as a floating piece over the saved background. Angles are hundredths of a
+// degree, clockwise.
+class RegionService {
+public:
+    virtual ~RegionService() = default;
+    virtual void ShearRegion(int16_t Angle, bool bHorizontal) = 0;
+    virtual void FlipRegion() = 0;
+    virtual void ReverseRegion() = 0;
+    virtual void ResizeRegion(int16_t nNewWidth, int16_t nNewHeight, int16_t nResizeFlag) = 0;
+    virtual void RotateRegion(int16_t Angle, bool bResizeRegion) = 0;
+};
+
 // What the subsystems have put in; null where no subsystem offers it.
 struct Services {
     BrowserService* browser = nullptr;
@@ -54,6 +69,7 @@ struct Services {
     // offering subsystem's slot.
     // processing
     // regions
+    RegionService* regions = nullptr;
     // output
     // database
 };

@@ -1,6 +1,7 @@
 #include "shell/ui_services.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,5 +54,13 @@ QString QtUiServices::saveFileName(const QString& title, const QString& filter, 
 }
 
 void QtUiServices::quit() { QApplication::exit(0); }
+
+bool QtUiServices::chooseColour(uint32_t& colour, const QString& title) {
+    const QColor start(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+    const QColor c = QColorDialog::getColor(start, parent_, title.isEmpty() ? QStringLiteral("色の設定") : title);
+    if (!c.isValid()) return false;
+    colour = uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
+    return true;
+}
 
 }  // namespace qova::shell

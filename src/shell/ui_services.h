@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class QWidget;
 
 namespace qova::shell {
@@ -34,6 +36,9 @@ public:
     virtual QString saveFileName(const QString& title, const QString& filter, const QString& dir = {}) = 0;
     // Ends the program at once, nothing saved.
     virtual void quit() = 0;
+    // The colour dialog, starting at `colour` (0x00BBGGRR); false when
+    // cancelled, else `colour` holds the choice.
+    virtual bool chooseColour(uint32_t& colour, const QString& title = {}) = 0;
 };
 
 // The real dialogs, owned by `parent` for placement.
@@ -45,6 +50,7 @@ public:
     QString openFileName(const QString& title, const QString& filter, const QString& dir) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& dir) override;
     void quit() override;
+    bool chooseColour(uint32_t& colour, const QString& title) override;
 
 private:
     QWidget* parent_;

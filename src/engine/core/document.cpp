@@ -5,6 +5,7 @@
 #include "formats/read_ahead.h"
 #include "handles.h"
 #include "ops/compose.h"
+#include "ops/ranges.h"
 #include "ops/reduce.h"
 
 #include <cmath>
@@ -27,9 +28,13 @@ ImageDocument::ImageDocument() {
     handle_ = HandleTable::instance().addProvider([this]() { return currentBitmap(); });
 }
 
-ImageDocument::~ImageDocument() { HandleTable::instance().remove(handle_); }
+ImageDocument::~ImageDocument() {
+    HandleTable::instance().remove(handle_);
+    if (floaterHandle_) HandleTable::instance().remove(floaterHandle_);
+}
 
-void ImageDocument::changed(Change c) const {
+void ImageDocument::changed(Change c) {
+    ++serial_;
     if (listener_) listener_(c);
 }
 
@@ -46,7 +51,11 @@ void ImageDocument::setBitmapHandle(uint32_t handle) {
     }
     if (handle == handle_) return;
     const Bitmap b = bitmapOf(handle);
+    // A floater's handle brings its region along.
+    Region carried;
+    const bool carries = HandleTable::instance().region(handle, carried);
     if (!isEmpty()) {
+        if (carries) setRegion(carried);
         setCurrentBitmap(b);
         return;
     }
@@ -57,6 +66,7 @@ void ImageDocument::setBitmapHandle(uint32_t handle) {
     doc.info.bpp = b.bpp();
     doc.info.pageCount = 1;
     setDocument(std::move(doc));
+    if (carries) setRegion(carried);
 }
 
 int ImageDocument::bitmapWidth() const {
@@ -97,6 +107,7 @@ void ImageDocument::setBitmapListIndex(int index) {
     const Bitmap& before = currentBitmap();
     const int w = before.width(), h = before.height();
     index_ = index;
+    newPicture();
     changed(currentBitmap().width() != w || currentBitmap().height() != h ? Change::Resized : Change::Pixels);
 }
 
@@ -108,6 +119,7 @@ void ImageDocument::insertBitmapListItem(int position, uint32_t handle) {
     Change c = Change::Pixels;
     if (frames.size() == 1) {
         index_ = 0;
+        newPicture();
         doc_.info.width = b.width();
         doc_.info.height = b.height();
         doc_.info.bpp = b.bpp();
@@ -176,6 +188,21 @@ int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_
     Bitmap src;
     if (!HandleTable::instance().get(srcHandle, src)) return kErrBadHandle;
     auto whole = [](double v) { return int(std::lround(v)); };
+    if (op == ops::kCombineCopy && !isEmpty()) {
+        // A plain copy checks everything before it writes, so it may write
+        // into the page itself: putting a selection back on a large picture
+        // then costs the selection, not a copy of the picture.
+        Bitmap& page = doc_.frames[size_t(index_)].bitmap;
+        const int16_t code = ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy),
+                                          op, region(), progress);
+        if (code == kOk) {
+            changedArea_ = RectI{whole(dx), whole(dy), whole(w), whole(h)}.intersected(
+                RectI{0, 0, page.width(), page.height()});
+            changed(Change::Pixels);
+            changedArea_ = RectI{};
+        }
+        return code;
+    }
     return applyToPage([&](Bitmap& page, const Region* r) {
         return ops::combine(page, whole(dx), whole(dy), whole(w), whole(h), src, whole(sx), whole(sy), op, r,
                             progress);
@@ -203,8 +230,14 @@ int16_t ImageDocument::createBitmap(int width, int height, int bits) {
 void ImageDocument::setDocument(Document doc) {
     doc_ = std::move(doc);
     index_ = 0;
-    region_ = Region();
+    newPicture();
     changed(Change::Replaced);
+}
+
+void ImageDocument::newPicture() {
+    ++pictureId_;
+    floater_ = Floater();
+    if (!region_.isEmpty()) setRegion(Region());
 }
 
 }  // namespace qova::engine

@@ -11,6 +11,7 @@
 
 #include "formats/formats.h"
 #include "pages.h"
+#include "regions/floater.h"
 #include "regions/region.h"
 
 namespace qova::engine {
@@ -79,11 +80,46 @@ public:
 
     // --- region ---
     // The region set on the picture: operations change only the pixels
-    // inside it. It describes the picture, so a new picture drops it.
+    // inside it. It describes the picture, so a new picture (another
+    // document or another page) drops it, and the floater with it.
     bool hasRegion() const { return !region_.isEmpty(); }
     const Region* region() const { return region_.isEmpty() ? nullptr : &region_; }
-    void setRegion(const Region& r) { region_ = r; }
-    void clearRegion() { region_ = Region(); }
+    void setRegion(const Region& r);
+    void clearRegion() { setRegion(Region()); }
+    // Changes with every change of the region (views redraw its outline).
+    uint64_t regionRevision() const { return regionRevision_; }
+    // Moves the region by whole pixels.
+    void offsetRegion(int dx, int dy);
+    // A new region handle holding a copy of the region; 0 when there is none.
+    int32_t regionHandle() const;
+    // The region a region handle holds, with the handle's origin placed at
+    // (x, y); mode 1 replaces the region. Throws EngineError 20002 for an
+    // empty document or a handle holding nothing, 20013 for another mode.
+    void setRegionFromHandle(int32_t handle, int x, int y, int mode);
+
+    // --- the floater ---
+    // A lifted copy of the region's pixels (regions/floater.h); it belongs
+    // to the picture like the region.
+    bool hasFloater() const { return !floater_.isNull(); }
+    const Floater& floater() const { return floater_; }
+    // Lifts the pixels inside the region from the bitmap `sourceHandle`
+    // names. kErrBadParam without a region or when the region misses the
+    // bitmap; throws EngineError 20002 for a handle naming nothing.
+    int16_t liftFloater(uint32_t sourceHandle);
+    void dropFloater();
+    // Handle naming the floater's bitmap (0 when there is none); putting it
+    // into a document carries the floater's region along.
+    uint32_t floaterHandle() const;
+
+    // --- which picture ---
+    // Changes when the page shown becomes another picture (setDocument,
+    // emptying, a page turn).
+    uint64_t pictureId() const { return pictureId_; }
+    // Changes with every change of the page shown (each listener call).
+    uint64_t serial() const { return serial_; }
+    // The part of the page shown that the change being told about touched
+    // (empty: all of it); meaningful while the listener runs.
+    const RectI& changedArea() const { return changedArea_; }
 
     // --- operations on the page shown ---
     // Runs `op` on the page shown (with the region, when one is set) and
@@ -102,6 +138,22 @@ public:
     int16_t greyscale(int bits, const ProgressFn& progress = {});
     int16_t createBitmap(int width, int height, int bits);
 
+    // --- geometry of the page shown (document_geometry.cpp) ---
+    // The whole bitmap changes; the region, when set, travels with the
+    // pixels (ops/geometry.h). Flip (274), reverse (284), rotate (293),
+    // shear (301), resize (307). fill (297) colours the region's pixels
+    // (the whole page without one).
+    int16_t flip(const ProgressFn& progress = {});
+    int16_t reverse(const ProgressFn& progress = {});
+    int16_t rotate(int hundredths, bool enlarge, uint32_t fill, const ProgressFn& progress = {});
+    int16_t shear(int hundredths, bool horizontal, uint32_t fill, const ProgressFn& progress = {});
+    int16_t resize(int width, int height, int flags, const ProgressFn& progress = {});
+    int16_t fill(uint32_t colour, const ProgressFn& progress = {});
+    // Gives the page shown the palette of the bitmap `handle` names, when
+    // both have palettes of the same depth (a copy of a palette picture
+    // keeps its colours). kErrBadParam otherwise.
+    int16_t adoptPalette(uint32_t handle);
+
     // --- animation settings ---
     bool animationLoop() const { return doc_.animation.loop; }
     void setAnimationLoop(bool on) { doc_.animation.loop = on; }
@@ -114,7 +166,11 @@ public:
 
 private:
     void requireImage() const;
-    void changed(Change c) const;
+    void changed(Change c);
+    // The page shown is another picture: its region and floater go.
+    void newPicture();
+    using GeometryOp = std::function<int16_t(Bitmap& page, Region* region)>;
+    int16_t transformPage(const GeometryOp& op);
 
     Document doc_;
     int index_ = 0;
@@ -122,6 +178,12 @@ private:
     std::string source_;
     bool preLoad_ = false;
     Region region_;
+    uint64_t regionRevision_ = 0;
+    Floater floater_;
+    mutable uint32_t floaterHandle_ = 0;
+    uint64_t pictureId_ = 0;
+    uint64_t serial_ = 0;
+    RectI changedArea_;
     Listener listener_;
 };
 

@@ -7,10 +7,14 @@ HandleTable& HandleTable::instance() {
     return table;
 }
 
-uint32_t HandleTable::add(const Bitmap& b) { return entries_.add(Entry{b, {}}); }
+uint32_t HandleTable::add(const Bitmap& b) { return entries_.add(Entry{b, {}, {}}); }
 
 uint32_t HandleTable::addProvider(std::function<Bitmap()> provider) {
-    return entries_.add(Entry{Bitmap(), std::move(provider)});
+    return entries_.add(Entry{Bitmap(), std::move(provider), {}});
+}
+
+uint32_t HandleTable::addProvider(std::function<Bitmap()> provider, std::function<Region()> region) {
+    return entries_.add(Entry{Bitmap(), std::move(provider), std::move(region)});
 }
 
 bool HandleTable::set(uint32_t h, const Bitmap& b) {
@@ -28,6 +32,13 @@ bool HandleTable::get(uint32_t h, Bitmap& out) const {
     if (!e) return false;
     out = e->provider ? e->provider() : e->bitmap;
     return !out.isNull();
+}
+
+bool HandleTable::region(uint32_t h, Region& out) const {
+    const auto e = entries_.get(h);
+    if (!e || !e->region) return false;
+    out = e->region();
+    return true;
 }
 
 void HandleTable::remove(uint32_t h) { entries_.remove(h); }

@@ -159,6 +159,23 @@ int64_t Region::area() const {
     return std::count_if(mask_.begin(), mask_.end(), [](uint8_t v) { return v != 0; });
 }
 
+Region Region::intersected(const RectI& r) const {
+    const RectI box = bounds_.intersected(r);
+    if (box.isEmpty()) return Region();
+    if (box == bounds_) return *this;
+    Region g;
+    g.bounds_ = box;
+    g.shape_ = shape_;
+    if (!mask_.empty()) {
+        g.mask_.resize(size_t(box.w) * size_t(box.h));
+        for (int y = 0; y < box.h; ++y)
+            std::memcpy(&g.mask_[size_t(y) * box.w],
+                        &mask_[size_t(y + box.y - bounds_.y) * bounds_.w + (box.x - bounds_.x)], size_t(box.w));
+        g.trim();
+    }
+    return g;
+}
+
 Region Region::normalised() const {
     Region g = *this;
     g.bounds_.x = 0;

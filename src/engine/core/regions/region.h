@@ -46,6 +46,8 @@ public:
     int64_t area() const;
 
     void offset(int dx, int dy) { bounds_.x += dx; bounds_.y += dy; }
+    // The part inside `r` (a tracked shape clipped to the bitmap).
+    Region intersected(const RectI& r) const;
     // The same region with its box moved so that it starts at (0, 0).
     Region normalised() const;
 
