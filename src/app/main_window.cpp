@@ -24,6 +24,7 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "output/output.h"
 #include "processing/geometry_commands.h"
 #include "processing/processing.h"
 #include "regions/regions.h"
@@ -78,6 +79,7 @@ void Form1::createSubsystems() {
     // regions
     add<regions::Regions>();
     // output
+    add<output::Output>();
     // database
     // toolbar and display preferences (app)
 }

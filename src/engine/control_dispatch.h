@@ -39,6 +39,7 @@ std::span<const Entry> regionEntries();
 // animation: image_control_animation.cpp
 
 // output: image_control_output.cpp
+std::span<const Entry> outputEntries();
 
 }  // namespace dispatch
 }  // namespace qova::engine

@@ -135,6 +135,10 @@ constexpr int RepaintRect = 376;
 // Animation playback (image_control_animation.cpp)
 
 // Printing, scanning, capture (image_control_output.cpp)
+constexpr int AcquireTwain = 280;
+constexpr int SelectTwainSource = 281;
+constexpr int RenderToDevice = 303;
+constexpr int Capture = 318;
 
 // Engine dialog control
 constexpr int DlgAngle = 1;        // rotate/shear dialog: angle in hundredths of a degree

@@ -26,6 +26,7 @@ constexpr Area kAreas[] = {
     // animation
 
     // output
+    dispatch::outputEntries,
 
 };
 
