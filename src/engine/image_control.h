@@ -298,8 +298,9 @@ public:
     // The control plays the animation itself: each frame drawn on the
     // canvas (core/animation.h) at its delay, timed against a monotonic
     // clock so that the rate holds over a long run (a 20 ms delay gives 50
-    // frames a second). While it plays, and after it stopped until the
-    // picture changes, the view shows the canvas over the background colour.
+    // frames a second). While it plays, and after a single run ended until
+    // the picture, a setting or a click changes that, the view shows the
+    // canvas over the background colour.
     bool animationPlaying() const;                 // 135
     void setAnimationPlaying(bool on);
     // The frame shown (bitmap list index): position, delay, disposal,

@@ -123,8 +123,9 @@ void ImageControl::setAnimationPlaying(bool on) {
         schedulePlayTick();
         invalidateView();
         emit animationFrameShown(d->doc.playFrame());
-    } else if (!playing && playTimer_) {
-        playTimer_->stop();
+    } else if (!playing) {
+        if (playTimer_) playTimer_->stop();
+        invalidateView();  // the page again
     }
     if (playing != was) emit animationNotify();
 }

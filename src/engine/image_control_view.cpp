@@ -479,6 +479,11 @@ int buttonCode(Qt::MouseButtons b) {
 
 void ImageControl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
+    // A click goes to the page: the last canvas of an ended run gives way.
+    if (!d->doc.animationPlaying() && d->doc.animationCanvas()) {
+        d->doc.dropAnimationCanvas();
+        invalidateView();
+    }
     const QPointF pos = e->position();
     emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
                    twips(this, pos.y(), false));

@@ -302,6 +302,27 @@ private slots:
         doc.setDocument(threeFrames());
         QVERIFY(!doc.animationPlaying());
         QVERIFY(!doc.animationCanvas());
+        // Stopped on purpose, the page is on view again.
+        doc.setAnimationPlaying(true);
+        doc.setAnimationPlaying(false);
+        QVERIFY(!doc.animationCanvas());
+    }
+
+    // A tiny file declaring a huge screen gets a canvas only as large as its
+    // frames reach (margins up to the largest canvas the settings take).
+    void declaredScreenIsBounded() {
+        Document d = threeFrames();
+        d.animation.canvasWidth = 65535;
+        d.animation.canvasHeight = 65535;
+        QCOMPARE(canvasWidth(d), 2048);
+        QCOMPARE(canvasHeight(d), 1536);
+        d.frames[0].bitmap = qova::test::madeImage(3000, 10, 8);
+        QCOMPARE(canvasWidth(d), 3000);
+        d.animation.canvasWidth = 100;
+        QCOMPARE(canvasWidth(d), 100);
+        AnimationCanvas c;
+        QVERIFY(c.show(d, 2));
+        QCOMPARE(c.bitmap().width(), 100);
     }
 
     void controlPlaysAndTellsWhenItStops() {

@@ -30,18 +30,28 @@ int transparentEntry(const Frame& f) {
 
 void resolveTransparency(Frame& f) { f.transparentIndex = transparentEntry(f); }
 
+namespace {
+
+// A size set on the canvas may add margins round the frames up to the
+// largest canvas the settings take; beyond that only as far as the frames
+// reach, so a small file declaring a huge screen cannot make a huge canvas.
+int boundedCanvas(int declared, int extent, int largest) {
+    if (declared <= 0) return extent;
+    return std::min(declared, std::max(extent, largest));
+}
+
+}  // namespace
+
 int canvasWidth(const Document& doc) {
-    if (doc.animation.canvasWidth > 0) return doc.animation.canvasWidth;
     int w = 0;
     for (const Frame& f : doc.frames) w = std::max(w, f.left + f.bitmap.width());
-    return w;
+    return boundedCanvas(doc.animation.canvasWidth, w, kLargestCanvasWidth);
 }
 
 int canvasHeight(const Document& doc) {
-    if (doc.animation.canvasHeight > 0) return doc.animation.canvasHeight;
     int h = 0;
     for (const Frame& f : doc.frames) h = std::max(h, f.top + f.bitmap.height());
-    return h;
+    return boundedCanvas(doc.animation.canvasHeight, h, kLargestCanvasHeight);
 }
 
 int playDelayMs(const Frame& f) { return f.delayMs <= 10 ? 100 : f.delayMs; }

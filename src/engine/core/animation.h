@@ -29,8 +29,13 @@ int transparentEntry(const Frame& f);
 // (after either changed).
 void resolveTransparency(Frame& f);
 
-// The canvas size an animation shows: the size set on it, or (0) the
-// extent of its frames.
+// The largest canvas the settings take.
+constexpr int kLargestCanvasWidth = 2048;
+constexpr int kLargestCanvasHeight = 1536;
+
+// The canvas size an animation shows: the size set on it (0: the extent
+// of its frames); a size past the largest canvas only as far as the
+// frames reach.
 int canvasWidth(const Document& doc);
 int canvasHeight(const Document& doc);
 

@@ -207,7 +207,8 @@ public:
     bool animationPlaying() const { return playing_; }
     // On: shows the first frame on an empty canvas (stays off for an
     // empty document or a canvas that cannot be made). Off: stops, the
-    // frame reached staying on view until the picture changes.
+    // view goes back to the page. A single run that ends by itself leaves
+    // its last canvas on view until the picture or a setting changes.
     void setAnimationPlaying(bool on);
     // Shows the next frame; at the end starts again when looping, else
     // stops (and returns false).

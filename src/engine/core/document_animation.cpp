@@ -144,7 +144,8 @@ int16_t ImageDocument::colourResolutionList(int bits, int options, int dither, i
 
 void ImageDocument::setAnimationPlaying(bool on) {
     if (!on) {
-        playing_ = false;
+        // Stopped on purpose: the view goes back to the page.
+        stopPlayback();
         return;
     }
     if (isEmpty()) return;
