@@ -41,6 +41,11 @@ Animation::Animation(shell::ShellContext& ctx) : ctx_(ctx) {
     ctx_.action(MenuId::AnimateLoop)->setCheckable(true);
     shell::connectTrapped(ctx_.controls().Img1, &engine::ImageControl::animationNotify, ctx_.mainWindow(),
                           [this] { Img1_Animation(); });
+    // Another picture or page (Esc emptying the view included): an open
+    // toolbox must not offer pages that are gone.
+    shell::connectTrapped(ctx_.controls().Img1, &engine::ImageControl::pictureReplaced, ctx_.mainWindow(), [this] {
+        if (form6_->isVisible()) form6_->CheckViewMenu();
+    });
 
     // The menu is hidden, so nothing would reach these commands: a shortcut
     // of the main window shows it (and hides it again).

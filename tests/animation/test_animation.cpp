@@ -453,6 +453,9 @@ private slots:
         w.choose(MenuId::AnimateToolbox);
         QVERIFY(w.toolbox()->isVisible());
         QVERIFY(w.toolbox()->Command(3)->isEnabled());
+        // Esc empties the view: the open toolbox offers no pages any more.
+        w.form->ClearOrQuit();
+        QVERIFY(!w.toolbox()->Command(3)->isEnabled());
         w.toolbox()->hide();
     }
 
