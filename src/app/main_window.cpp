@@ -20,6 +20,7 @@
 #include "animation/animation.h"
 #include "animation/toolbox.h"
 #include "app/help_about.h"
+#include "app/preferences.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -80,6 +81,7 @@ void Form1::createSubsystems() {
     add<output::Output>();
     // database
     // toolbar and display preferences (app)
+    add<Preferences>();
 }
 
 animation::Form6* Form1::form6() const { return animation_->form6(); }
