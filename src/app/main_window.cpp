@@ -21,6 +21,7 @@
 #include "animation/toolbox.h"
 #include "app/help_about.h"
 #include "app/preferences.h"
+#include "app/toolbar.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -81,6 +82,7 @@ void Form1::createSubsystems() {
     add<output::Output>();
     // database
     // toolbar and display preferences (app)
+    add<Toolbar>();
     add<Preferences>();
 }
 
