@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <functional>
 
@@ -241,6 +242,38 @@ private slots:
         // Once it is through, the same clicks act.
         w.click("mamo9");
         QVERIFY(QFile::exists(f.dest.filePath("big.jpg")));
+    }
+
+    void aClickDuringALoadActsWhenTheLoadEnds() {
+        // A real click (queued by the window system, as a user's is) that
+        // arrives while a load reports progress is not handled in the middle
+        // of it: the gauge repaints, the click waits, and once the load is
+        // through it zooms the new picture.
+        Folders f(1);
+        makeImage(f.src.filePath("big.jpg"), 1600, 1200, 3, engine::kFmtJpeg);
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        w->state().fProgress = -1;
+        w->controls().Img1->setProgressEnabled(true);
+        QWidget* zoomIn = w->controls().Toolbar1->widgetForAction(w.button("mamo4"));
+        const QPoint at = zoomIn->mapTo(w.form.get(), zoomIn->rect().center());
+        QWindow* window = w->windowHandle();
+        int reports = 0;
+        QObject::connect(w->controls().Img1, &engine::ImageControl::progress, w.form.get(), [&] {
+            if (reports++) return;
+            for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                    window, at, window->mapToGlobal(at),
+                    t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, t);
+        });
+        w.browse(f.src.path(), 0);
+        QVERIFY2(reports > 1, "the load must report progress after the click");
+        QCOMPARE(w->state().fImage, int16_t(1));
+        const int16_t loaded = w->state().nZoom;   // the large photo came in fitted
+        QVERIFY(w->controls().Img4->isEmpty());     // no zoom step yet
+        QTRY_COMPARE(w->state().nZoom, int16_t(loaded + 10));
+        QCOMPARE(w->state().nUndoZoom, loaded);
     }
 
     void copyWithoutAFileOfThatNameAsksNothing() {
