@@ -181,6 +181,16 @@ const QImage& DisplayPaint::shown(const QImage& picture, Slot& slot) {
     return slot.image.isNull() ? picture : slot.image;
 }
 
+QImage DisplayPaint::floaterShown(const QImage& floater) const {
+    if (!active() || floater.isNull()) return floater;
+    QImage mapped = throughDisplayPalette(floater.convertToFormat(QImage::Format_RGB32), palette, dithering,
+                                          option8 == 0);
+    if (mapped.isNull()) return floater;
+    mapped = mapped.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    mapped.setAlphaChannel(floater.convertToFormat(QImage::Format_Alpha8));
+    return mapped;
+}
+
 int ImageControl::ditheringMethod() const {
     log(dispid::DitheringMethod);
     return d->display.dithering;
@@ -192,6 +202,7 @@ void ImageControl::setDitheringMethod(int method) {
     if (method == d->display.dithering) return;
     d->display.dithering = method;
     d->display.forget();
+    d->regions.floaterImage = QImage();  // painted through the palette too
 }
 
 int ImageControl::paintOption8() const {
@@ -204,6 +215,7 @@ void ImageControl::setPaintOption8(int value) {
     if (value == d->display.option8) return;
     d->display.option8 = value;
     d->display.forget();
+    d->regions.floaterImage = QImage();  // painted through the palette too
 }
 
 int ImageControl::paintPalette() const {
@@ -217,6 +229,7 @@ void ImageControl::setPaintPalette(int palette) {
     if (palette == d->display.palette) return;
     d->display.palette = palette;
     d->display.forget();
+    d->regions.floaterImage = QImage();  // painted through the palette too
 }
 
 namespace dispatch {

@@ -27,6 +27,9 @@ struct DisplayPaint {
     // display palette, else its mapping, made on first use and kept in
     // `slot` (the picture when the mapping cannot be made).
     const QImage& shown(const QImage& picture, Slot& slot);
+    // A floating selection as painted (premultiplied, transparent outside
+    // its shape) through the display palette, its shape kept.
+    QImage floaterShown(const QImage& floater) const;
     // The source pictures or the preferences changed.
     void forget() { reduced = Slot{}; wrapped = Slot{}; }
 };

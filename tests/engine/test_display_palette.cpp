@@ -9,6 +9,8 @@
 
 #include "engine/core/bitmap.h"
 #include "engine/core/codes.h"
+#include "engine/core/document.h"
+#include "engine/core/regions/region.h"
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
@@ -155,6 +157,31 @@ private slots:
         c.setDisplayClipRect(0, 0, 160, 120);
         const QImage big = painted(c, QSize(160, 120));
         for (QRgb col : colours(big)) QVERIFY2(inCube(col, fixed), qPrintable(QString::number(col, 16)));
+    }
+
+    void aFloatingSelectionToo() {
+        // The flat block lifted and shown over the ramps is mapped like the
+        // picture under it, its shape kept.
+        ImageControl c;
+        c.resize(300, 260);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        c.setCurrentBitmap(photo(256, 200));
+        c.setCoordinateUnit(ImageControl::UnitPixels);
+        c.imageDocument().setRegion(Region::rectangle({0, 0, 32, 32}));
+        c.setFloaterBitmap(c.bitmapHandle());
+        c.setFloaterVisible(true);
+        c.setFloaterDisplayRect(150, 100, 32, 32);
+        const int browser[3] = {6, 6, 6};
+        for (int palette : {0, 2}) {
+            c.setPaintPalette(palette);
+            const QImage img = painted(c, QSize(256, 200));
+            const auto m = blockMean(img.copy(150, 100, 32, 32));
+            QVERIFY2(std::abs(m[0] - 200) < 6 && std::abs(m[1] - 140) < 6 && std::abs(m[2] - 90) < 6,
+                     qPrintable(QString("%1 %2 %3").arg(m[0]).arg(m[1]).arg(m[2])));
+            if (palette)
+                for (QRgb col : colours(img)) QVERIFY2(inCube(col, browser), qPrintable(QString::number(col, 16)));
+        }
     }
 
     void preferencesByDispatchId() {
