@@ -35,8 +35,7 @@ struct Button {
     bool groupEnds;        // a separator follows
 };
 
-// The panel buttons have no tooltip of their own in the classic bar; these
-// say what they do.
+// The panel buttons' tooltips say which way they turn the file panel.
 constexpr Button kButtons[] = {
     {"mamo1", "OPEN", "document-open", "open", false},
     {"mamo2", "SAVE", "document-save", "save", false},
