@@ -41,5 +41,8 @@ std::span<const Entry> regionEntries();
 // output: image_control_output.cpp
 std::span<const Entry> outputEntries();
 
+// display: image_control_display.cpp
+std::span<const Entry> displayEntries();
+
 }  // namespace dispatch
 }  // namespace qova::engine

@@ -295,6 +295,19 @@ public:
 
     // --- animation playback (image_control_animation.cpp) ---
 
+    // --- display preferences (image_control_display.cpp) ---
+    // How the view paints the picture. With a display palette it shows only
+    // that palette's colours (as a 256-colour screen would), dithered by the
+    // chosen method unless paint option 8 asks for the nearest colour. The
+    // setters take effect at the next paint (repaint, 285); out-of-range
+    // values throw EngineError 20013.
+    int ditheringMethod() const;           // 6: 0 ordered (pattern), 1 error diffusion
+    void setDitheringMethod(int method);
+    int paintOption8() const;              // 8: 0 dithers; any other value takes the nearest colour
+    void setPaintOption8(int value);
+    int paintPalette() const;              // 19: 0 none, 1 fixed (256 colours), 2 or 3 browser (216)
+    void setPaintPalette(int palette);
+
     // --- printing, scanning, capture (image_control_output.cpp) ---
     // Draws the shown bitmap into `painter` at (left, top), width × height
     // painter units (on a printer set to 300 dpi: 1/300 inch), resampled to

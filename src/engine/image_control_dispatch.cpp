@@ -28,6 +28,9 @@ constexpr Area kAreas[] = {
     // output
     dispatch::outputEntries,
 
+    // display
+    dispatch::displayEntries,
+
 };
 
 const dispatch::Entry* findEntry(int id, bool put) {
