@@ -39,5 +39,8 @@ std::span<const Entry> regionEntries();
 
 // output: image_control_output.cpp
 
+// data binding: image_control_data.cpp
+std::span<const Entry> dataEntries();
+
 }  // namespace dispatch
 }  // namespace qova::engine

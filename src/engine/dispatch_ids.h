@@ -90,6 +90,13 @@ constexpr int RepaintRect = 376;
 
 // Printing, scanning, capture (image_control_output.cpp)
 
+// Data binding (image_control_data.cpp)
+constexpr int DataField = 91;
+constexpr int DataStorageBits = 92;
+constexpr int DataStorageFormat = 93;
+constexpr int DataStorageQuality = 94;
+constexpr int DataBindingOption = 95;
+
 // Engine dialog control
 constexpr int DlgAngle = 1;        // rotate/shear dialog: angle in hundredths of a degree
 constexpr int DlgAngleOption = 3;  // rotate: enlarge; shear: horizontal

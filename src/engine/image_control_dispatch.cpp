@@ -26,6 +26,8 @@ constexpr Area kAreas[] = {
 
     // output
 
+    // data binding
+    dispatch::dataEntries,
 };
 
 const dispatch::Entry* findEntry(int id, bool put) {
