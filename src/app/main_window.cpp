@@ -20,6 +20,7 @@
 #include "animation/animation.h"
 #include "animation/toolbox.h"
 #include "app/help_about.h"
+#include "database/database.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -77,6 +78,7 @@ void Form1::createSubsystems() {
     add<regions::Regions>();
     // output
     // database
+    add<database::Database>();
     // toolbar and display preferences (app)
 }
 
