@@ -66,7 +66,7 @@ public:
     int recordCount() const { return int(rows_.size()); }
     // Before the first record / after the last; both with no records.
     bool bof() const { return pos_ < 0 || rows_.empty(); }
-    bool eof() const { return pos_ >= recordCount(); }
+    bool eof() const { return rows_.empty() || pos_ >= recordCount(); }
     bool hasCurrent() const { return !deleted_ && pos_ >= 0 && pos_ < recordCount(); }
     // 0-based position of the current record, −1 when there is none.
     int absolutePosition() const { return hasCurrent() ? pos_ : -1; }
