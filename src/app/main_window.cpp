@@ -25,6 +25,7 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "output/output.h"
 #include "processing/geometry_commands.h"
 #include "regions/regions.h"
 #include "shell/file_lists.h"
@@ -77,6 +78,7 @@ void Form1::createSubsystems() {
     // regions
     add<regions::Regions>();
     // output
+    add<output::Output>();
     // database
     add<database::Database>();
     // toolbar and display preferences (app)

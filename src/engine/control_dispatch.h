@@ -38,6 +38,7 @@ std::span<const Entry> regionEntries();
 // animation: image_control_animation.cpp
 
 // output: image_control_output.cpp
+std::span<const Entry> outputEntries();
 
 // data binding: image_control_data.cpp
 std::span<const Entry> dataEntries();

@@ -89,6 +89,10 @@ constexpr int RepaintRect = 376;
 // Animation playback (image_control_animation.cpp)
 
 // Printing, scanning, capture (image_control_output.cpp)
+constexpr int AcquireTwain = 280;
+constexpr int SelectTwainSource = 281;
+constexpr int RenderToDevice = 303;
+constexpr int Capture = 318;
 
 // Data binding (image_control_data.cpp)
 constexpr int DataField = 91;

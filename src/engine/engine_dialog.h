@@ -60,6 +60,9 @@ public:
 
         // animation palette optimisation
 
+        // scanner dialogs (image_control_output.cpp): the source list, the scan settings
+        ScanSource,
+        ScanSettings,
     };
     void showOpen(QWidget* owner);  // 28
     void showSave(QWidget* owner);  // 42

@@ -32,6 +32,7 @@ namespace qova::engine {
 class Bitmap;
 class ImageDocument;
 class PanWindow;
+struct ScanMemory;
 struct Document;
 struct Frame;
 struct LoadInfo;
@@ -251,6 +252,27 @@ public:
     // --- animation playback (image_control_animation.cpp) ---
 
     // --- printing, scanning, capture (image_control_output.cpp) ---
+    // Draws the shown bitmap into `painter` at (left, top), width × height
+    // painter units (on a printer set to 300 dpi: 1/300 inch), resampled to
+    // that grid and drawn in bands with progress (303). Returns the engine
+    // code: 20002 when empty, 20013 without an active painter, 20011 for a
+    // size out of range, 20001 short of memory.
+    int16_t renderToDevice(QPainter* painter, double left, double top, double width, double height);
+    // Scanners through SANE, answering with the TWAIN codes (20079 no SANE,
+    // 20082 no device, 20083 busy, 20084 device failure, 20090 cancelled).
+    // The source choice lists the devices in a dialog and keeps the choice
+    // for the run (281); acquiring opens the chosen device (the first one
+    // when none was chosen), asks for mode, resolution and area in a dialog
+    // and scans with a progress box into a new one-page picture (280).
+    int16_t selectTwainSource(QWidget* owner);
+    int16_t acquireTwain(QWidget* owner);
+    // The device the source choice picked ("" until one was picked).
+    QString twainSource() const;
+    // Grabs width × height screen pixels at (left, top) of the window
+    // `window` (0: the whole screen) into a new one-page picture at the
+    // screen's depth (318). 20011 for an empty size, 20000 when the screen
+    // cannot be read.
+    int16_t capture(quint64 window, double left, double top, double width, double height);
 
     // --- data binding (image_control_data.cpp) ---
     // The field of the data control's current record the control shows (91;
@@ -350,6 +372,10 @@ private:
     bool callLogEnabled_ = false;
     mutable std::vector<int> callLog_;
     std::function<void(int)> callHook_;
+    // Output: the chosen scanner and the settings last used on each device.
+    std::shared_ptr<ScanMemory> scanMemory_;
+    // Puts an acquired or captured picture in place of the document.
+    void showAcquired(const Bitmap& b);
 };
 
 }  // namespace qova::engine

@@ -25,6 +25,7 @@ constexpr Area kAreas[] = {
     // animation
 
     // output
+    dispatch::outputEntries,
 
     // data binding
     dispatch::dataEntries,

@@ -31,11 +31,7 @@ bool pressOk(QDialog& d) {
 QString makeTiff(QTemporaryDir& dir, int pages) {
     Document d;
     for (int i = 0; i < pages; ++i) d.frames.push_back(Frame{qova::test::madeImage(30, 20, 24, unsigned(i))});
-    SaveRequest r;
-    r.path = dir.filePath("pages.tif").toStdString();
-    r.format = kFmtTiffLzw;
-    saveFile(d, r);
-    return dir.filePath("pages.tif");
+    return qova::test::saveFixture(d, dir.filePath("pages.tif"), kFmtTiffLzw);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/codec.h"
+#include "support/images.h"
 
 using namespace qova::engine;
 using Bytes = std::vector<uint8_t>;
@@ -152,11 +153,11 @@ private slots:
 
 void TestOwnCodecs::psdSamples() {
     // hopper.ppm is the same picture as the hopper PSDs' composite.
+    QOVA_REQUIRE_SAMPLES();
     const Bytes ppm = readSample("hopper.ppm");
     const Bytes hopper = readSample("hopper.psd"), merged = readSample("hopper_merged.psd");
     const Bytes rgba = readSample("rgba.psd"), five = readSample("five_channels.psd");
-    if (ppm.size() < 128 * 128 * 3 || hopper.empty() || merged.empty() || rgba.empty() || five.empty())
-        QSKIP("samples missing");
+    QVERIFY(ppm.size() >= 128 * 128 * 3 && !hopper.empty() && !merged.empty() && !rgba.empty() && !five.empty());
     const uint8_t* ref = ppm.data() + ppm.size() - 128 * 128 * 3;
 
     for (const Bytes* f : {&hopper, &merged}) {
@@ -286,8 +287,9 @@ void TestOwnCodecs::psdBadInput() {
 }
 
 void TestOwnCodecs::mspSampleAndHandMade() {
+    QOVA_REQUIRE_SAMPLES();
     const Bytes msp = readSample("hopper.msp"), ppm = readSample("hopper.ppm");
-    if (msp.empty() || ppm.size() < 128 * 128 * 3) QSKIP("samples missing");
+    QVERIFY(!msp.empty() && ppm.size() >= 128 * 128 * 3);
     Document doc;
     QCOMPARE(decode(decodeMsp, msp, doc), int16_t(kOk));
     QCOMPARE(doc.info.bpp, 1);

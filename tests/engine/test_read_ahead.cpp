@@ -18,12 +18,7 @@ namespace {
 std::string writeJpeg(QTemporaryDir& dir, const QString& name, unsigned seed) {
     Document d;
     d.frames.push_back(Frame{qova::test::madeImage(64, 48, 24, seed)});
-    SaveRequest r;
-    r.path = dir.filePath(name).toStdString();
-    r.format = kFmtJpeg;
-    r.quality = 90;
-    saveFile(d, r);
-    return r.path;
+    return qova::test::saveFixture(d, dir.filePath(name), kFmtJpeg).toStdString();
 }
 
 }  // namespace

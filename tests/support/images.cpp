@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QtTest>
 
 #include <cmath>
 #include <cstdio>
@@ -10,12 +11,27 @@
 #include <iterator>
 #include <vector>
 
+#include "engine/core/codes.h"
+#include "engine/core/formats/formats.h"
+
 namespace qova::test {
 
 using engine::Bitmap;
 using engine::Rgb;
 
 bool haveSamples() { return QFileInfo(QStringLiteral(QOVA_SAMPLES_DIR)).isDir(); }
+
+bool allowNoSamples() { return qgetenv("QOVA_ALLOW_NO_SAMPLES") == "1"; }
+
+QString saveFixture(const engine::Document& doc, const QString& path, int format) {
+    engine::SaveRequest r;
+    r.path = path.toStdString();
+    r.format = format;
+    const int16_t code = engine::saveFile(doc, r);
+    if (code != engine::kOk)
+        QTest::qFail(qPrintable(QString("fixture %1 not saved: code %2").arg(path).arg(code)), __FILE__, __LINE__);
+    return path;
+}
 
 QString sample(const QString& name) { return QDir(QStringLiteral(QOVA_SAMPLES_DIR)).filePath(name); }
 

@@ -10,26 +10,59 @@
 
 namespace qova::engine {
 
-Bitmap::Buffer::~Buffer() { std::free(bytes); }
+Bitmap::Buffer::~Buffer() {
+    if (mapped) munmap(bytes, mapped);
+    else std::free(bytes);
+}
 
 namespace {
 
-// Large pixel buffers go on 2 MB pages: a fresh 24-megapixel bitmap would
-// otherwise take tens of thousands of page faults while a decoder fills it.
-uint8_t* allocatePixels(size_t bytes) {
+#if defined(__SANITIZE_ADDRESS__)
+#define QOVA_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QOVA_ASAN 1
+#endif
+#endif
+
+// Large pixel buffers are mapped afresh, aligned to 2 MB and on huge pages: a
+// fresh 24-megapixel bitmap would otherwise take tens of thousands of page
+// faults while a decoder fills it. Fresh mappings read as zero and cost no
+// memory until written, so a decoder that stops early (or a picture left
+// mostly blank) only pays for what it wrote. Under AddressSanitizer plain
+// malloc is kept so that overruns are caught.
+void allocatePixels(size_t bytes, bool zero, uint8_t*& out, size_t& mapped, bool& zeroed) {
+    mapped = 0;
+#ifndef QOVA_ASAN
     constexpr size_t kHuge = size_t(2) << 20;
     if (bytes >= kHuge) {
-        void* p = nullptr;
-        if (posix_memalign(&p, kHuge, (bytes + kHuge - 1) & ~(kHuge - 1)) != 0) return nullptr;
-        madvise(p, bytes, MADV_HUGEPAGE);
-        return static_cast<uint8_t*>(p);
+        const size_t len = (bytes + kHuge - 1) & ~(kHuge - 1);
+        void* p = mmap(nullptr, len + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) {
+            out = nullptr;
+            return;
+        }
+        const uintptr_t start = uintptr_t(p), aligned = (start + kHuge - 1) & ~uintptr_t(kHuge - 1);
+        if (aligned > start) munmap(p, aligned - start);
+        if (start + kHuge > aligned) munmap(reinterpret_cast<void*>(aligned + len), start + kHuge - aligned);
+        madvise(reinterpret_cast<void*>(aligned), len, MADV_HUGEPAGE);
+        out = reinterpret_cast<uint8_t*>(aligned);
+        mapped = len;
+        zeroed = true;
+        return;
     }
-    return static_cast<uint8_t*>(std::malloc(bytes));
+#endif
+    out = static_cast<uint8_t*>(zero ? std::calloc(bytes, 1) : std::malloc(bytes));
+    zeroed = zero;
 }
 
 }  // namespace
 
 Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) {
+    return allocate(width, height, bpp, grey, false, code);
+}
+
+Bitmap Bitmap::allocate(int width, int height, int bpp, bool grey, bool zero, int16_t* code) {
     auto fail = [&](int16_t c) {
         if (code) *code = c;
         return Bitmap();
@@ -40,9 +73,11 @@ Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) 
     const uint64_t bytes = uint64_t(stride) * uint64_t(height);
     if (bytes > kMaxBitmapBytes) return fail(kErrNoMemory);
     auto buf = std::make_shared<Buffer>();
-    buf->bytes = allocatePixels(bytes);
+    bool zeroed = false;
+    allocatePixels(bytes, zero, buf->bytes, buf->mapped, zeroed);
     if (!buf->bytes) return fail(kErrNoMemory);
     buf->size = bytes;
+    if (zero && !zeroed) std::memset(buf->bytes, 0, bytes);
     Bitmap b;
     b.data_ = std::move(buf);
     b.stride_ = stride;
@@ -56,8 +91,9 @@ Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) 
 }
 
 Bitmap Bitmap::createFilled(int width, int height, int bpp, bool grey, uint8_t fill, int16_t* code) {
-    Bitmap b = create(width, height, bpp, grey, code);
-    if (!b.isNull()) std::memset(b.data_->bytes, fill, b.data_->size);
+    // Zero comes free with fresh memory: nothing is touched.
+    Bitmap b = allocate(width, height, bpp, grey, fill == 0, code);
+    if (!b.isNull() && fill != 0) std::memset(b.data_->bytes, fill, b.data_->size);
     return b;
 }
 
@@ -65,7 +101,8 @@ uint8_t* Bitmap::mutableBits() {
     if (!data_) return nullptr;
     if (data_.use_count() > 1) {
         auto buf = std::make_shared<Buffer>();
-        buf->bytes = allocatePixels(data_->size);
+        bool zeroed = false;
+        allocatePixels(data_->size, false, buf->bytes, buf->mapped, zeroed);
         if (!buf->bytes) throw std::bad_alloc();
         buf->size = data_->size;
         std::memcpy(buf->bytes, data_->bytes, data_->size);

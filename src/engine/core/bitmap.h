@@ -56,7 +56,8 @@ public:
     // Allocates an uninitialised bitmap. Returns an empty bitmap when the
     // size or depth is invalid or memory is short; `code` (if given) says why.
     static Bitmap create(int width, int height, int bpp, bool grey = false, int16_t* code = nullptr);
-    // Same, with every byte set to `fill`.
+    // Same, with every byte set to `fill`. A zero fill touches no memory:
+    // pages nobody writes cost nothing.
     static Bitmap createFilled(int width, int height, int bpp, bool grey, uint8_t fill,
                                int16_t* code = nullptr);
 
@@ -108,8 +109,10 @@ private:
     struct Buffer {
         uint8_t* bytes = nullptr;
         size_t size = 0;
+        size_t mapped = 0;  // length of its own mapping, 0 when from malloc
         ~Buffer();
     };
+    static Bitmap allocate(int width, int height, int bpp, bool grey, bool zero, int16_t* code);
     std::shared_ptr<Buffer> data_;
     Palette palette_;
     size_t stride_ = 0;

@@ -9,8 +9,9 @@ namespace qova::engine {
 enum Code : int16_t {
     kOk = 0,
     kErrUnknown = 20000,           // a fault we cannot name
-    kErrNoMemory = 20001,          // allocation failed or the image is too large
+    kErrNoMemory = 20001,          // allocation failed, or a load would pass its memory ceiling
     kErrBadHandle = 20002,         // bitmap handle names no bitmap
+    kErrTooLarge = 20003,          // the header declares more picture than its data can fill
     kErrSeek = 20004,
     kErrWrite = 20005,             // writing the file failed
     kErrFileMissing = 20006,
@@ -36,6 +37,8 @@ enum Code : int16_t {
     kErrTwainFailure = 20080,
     kErrTwainNoMemory = 20081,
     kErrTwainNoSource = 20082,
+    kErrTwainBusy = 20083,         // the scanner serves someone else
+    kErrTwainDevice = 20084,       // the scanner or its driver failed
     kErrTwainCancelled = 20090,
     kErrDialogCancelled = 20150,   // an engine dialog was cancelled (raised, not returned)
 };

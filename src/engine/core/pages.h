@@ -38,6 +38,11 @@ struct LoadInfo {
     int64_t sizeBytes = 0;  // size of the file on disk
     int pageCount = 0;      // pages (or frames) the file holds
     int formatCode = 0;     // engine format code of the file
+    // The file holds more than was decoded. `truncated`: the picture ends
+    // early and rows past the end are blank. `pagesLeftOut`: pages or frames
+    // that could not be decoded were dropped (pageCount counts only the rest).
+    bool truncated = false;
+    int pagesLeftOut = 0;
 };
 
 struct Document {

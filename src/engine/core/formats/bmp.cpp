@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -36,8 +37,7 @@ struct Mask {
 
 int16_t decodeRle(ByteSpan px, int bitcount, int w, int h, bool bottomUp, Bitmap& bmp) {
     // RLE data is a stream of (count, value) pairs with escapes; pixels it
-    // skips (delta, early end of line) stay index 0.
-    std::memset(bmp.mutableBits(), 0, bmp.byteSize());
+    // skips (delta, early end of line) stay index 0 (the bitmap starts blank).
     size_t p = 0;
     int x = 0, y = 0;
     auto put = [&](int v) {
@@ -138,8 +138,19 @@ int16_t decodeBmp(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         rm = 0x7C00; gm = 0x03E0; bm = 0x001F;
     }
 
+    // Before allocating: the data must be able to fill the picture. Raw rows
+    // must all be there; a run of RLE gives at most 255 pixels for 2 bytes
+    // (escapes that end lines or skip ahead leave pixels blank, and a file
+    // made mostly of those is not a picture of that size).
+    if (offBits >= in.size) return kErrRead;
+    const bool rle = compression == 1 || compression == 2;
+    const size_t srcStride = ((size_t(w) * bitcount + 31) / 32) * 4;
+    if (rle && !plausibleSize(uint64_t(w) * uint64_t(h), in.size - offBits, 128)) return kErrTooLarge;
+    if (!rle && (in.size - offBits) / srcStride < size_t(h)) return kErrRead;
+    if (!fitsCeiling(w, h, outBpp)) return kErrNoMemory;
+
     int16_t code = kOk;
-    Bitmap bmp = Bitmap::create(w, h, outBpp, false, &code);
+    Bitmap bmp = rle ? Bitmap::createFilled(w, h, outBpp, false, 0, &code) : Bitmap::create(w, h, outBpp, false, &code);
     if (bmp.isNull()) return code;
     if (bitcount <= 8) {
         const size_t entrySize = core ? 3 : 4;
@@ -154,16 +165,12 @@ int16_t decodeBmp(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         pal.resize(size_t(1) << outBpp);
         bmp.setPalette(std::move(pal));
     }
-    if (offBits >= in.size) return kErrRead;
     ByteSpan px{d + offBits, in.size - offBits};
     if (opts.progress) opts.progress(0);
-    if (compression == 1 || compression == 2) {
+    if (rle) {
         code = decodeRle(px, bitcount, w, h, bottomUp, bmp);
         if (code != kOk) return code;
     } else {
-        const size_t srcStride = ((size_t(w) * bitcount + 31) / 32) * 4;
-        const size_t have = px.size / srcStride;
-        if (have < size_t(h)) return kErrRead;
         const Mask mr(rm), mg(gm), mb(bm), ma(am);
         const bool plain32 = bitcount == 32 && compression == 0;
         for (int y = 0; y < h; ++y) {

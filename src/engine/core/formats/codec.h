@@ -1,5 +1,6 @@
 // Inner interface between the loader/saver and the per-format codecs.
-// Decoders read from memory so that they can be fuzzed and fed from mmap.
+// Decoders read from memory so that they can be fuzzed; the loader reads the
+// whole file first (budget.h says what a decode may allocate).
 #pragma once
 
 #include <cstddef>
@@ -27,11 +28,20 @@ struct DecodeOptions {
     // smaller bitmap, no smaller than this; info still reports the file's size.
     int reduceWidth = 0;
     int reduceHeight = 0;
+    // False: formats that need an outside program (PostScript through
+    // Ghostscript) answer kErrSubtype instead of starting it. Decoding
+    // ahead and fuzzing run without them.
+    bool runPrograms = true;
 };
 
 // Every decoder fills doc.info (width, height and bpp of the first decoded
 // page, pageCount of the whole file) and, unless infoOnly, doc.frames.
 // Returns kOk or an engine code; never throws, never reads out of bounds.
+// Before allocating it checks the declared size against its data and the
+// load's ceiling (budget.h): kErrTooLarge and kErrNoMemory.
+// Pages: the count equals the pages a full load returns; a page that cannot
+// be decoded is left out (info.pagesLeftOut), unless it is the first one
+// asked for, which fails the load.
 using DecodeFn = int16_t (*)(ByteSpan, const DecodeOptions&, Document&);
 
 int16_t decodeBmp(ByteSpan, const DecodeOptions&, Document&);
@@ -46,6 +56,9 @@ int16_t decodeTga(ByteSpan, const DecodeOptions&, Document&);
 int16_t decodePcx(ByteSpan, const DecodeOptions&, Document&);
 // Everything GraphicsMagick reads; `magick` names its coder ("PCX", "TGA", …).
 int16_t decodeWithMagick(ByteSpan, const std::string& magick, const DecodeOptions&, Document&);
+// PostScript and EPS (also DOS EPS binaries), rendered by Ghostscript in a
+// separate process with a time and memory limit.
+int16_t decodePostScript(ByteSpan, const DecodeOptions&, Document&);
 
 struct EncodeOptions {
     int format = 0;

@@ -1,7 +1,6 @@
 #include "formats.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 
 #include "../codes.h"
+#include "budget.h"
 #include "format_table.h"
 #include "write_file.h"
 
@@ -19,13 +21,12 @@ namespace qova::engine {
 
 namespace {
 
-// The whole file mapped read-only; decoders read it in place.
-class MappedFile {
+// The whole file read into memory with plain reads. A mapping would be
+// cheaper, but a file that shrinks while it loads, or an I/O error on
+// removable or network media, turns a mapped read into SIGBUS; a read just
+// returns less, or an error.
+class FileBytes {
 public:
-    ~MappedFile() {
-        if (data_ && data_ != MAP_FAILED) munmap(const_cast<uint8_t*>(data_), size_);
-        if (fd_ >= 0) close(fd_);
-    }
     int16_t open(const std::string& path) {
         if (path.empty() || path.find('\0') != std::string::npos) return kErrBadFileName;
         struct stat st {};
@@ -35,24 +36,41 @@ public:
             return kErrCannotOpen;
         }
         if (S_ISDIR(st.st_mode)) return kErrBadFileName;
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return errno == ENOENT ? kErrNotFound : kErrCannotOpen;
-        if (fstat(fd_, &st) != 0) return kErrRead;
-        if (!S_ISREG(st.st_mode)) return kErrBadFileName;
-        size_ = size_t(st.st_size);
-        if (size_ == 0) return kErrRead;
-        void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (p == MAP_FAILED) return kErrRead;
-        madvise(p, size_, MADV_SEQUENTIAL | MADV_WILLNEED);
-        data_ = static_cast<const uint8_t*>(p);
-        return kOk;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return errno == ENOENT ? kErrNotFound : kErrCannotOpen;
+        const int16_t code = readAll(fd);
+        ::close(fd);
+        return code;
     }
-    ByteSpan span() const { return ByteSpan{data_, size_}; }
+    ByteSpan span() const { return ByteSpan{data_.get(), size_}; }
     size_t size() const { return size_; }
 
 private:
-    int fd_ = -1;
-    const uint8_t* data_ = nullptr;
+    int16_t readAll(int fd) {
+        struct stat st {};
+        if (fstat(fd, &st) != 0) return kErrRead;
+        if (!S_ISREG(st.st_mode)) return kErrBadFileName;
+        if (st.st_size <= 0) return kErrRead;
+        // Holding a file larger than a whole load may decode to is no use.
+        if (uint64_t(st.st_size) > loadCeiling()) return kErrNoMemory;
+        const size_t want = size_t(st.st_size);
+        data_.reset(new (std::nothrow) uint8_t[want]);
+        if (!data_) return kErrNoMemory;
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(fd, data_.get() + got, want - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return kErrRead;
+            if (n == 0) break;  // the file shrank since we asked its size
+            got += size_t(n);
+        }
+        if (got == 0) return kErrRead;
+        size_ = got;
+        return kOk;
+    }
+
+    std::unique_ptr<uint8_t[]> data_;
     size_t size_ = 0;
 };
 
@@ -135,8 +153,7 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtWpg: return decodeWithMagick(span, "WPG", opts, doc);
     case kFmtWmf: return decodeWithMagick(span, "WMF", opts, doc);
     case kFmtMacPaint: return decodeWithMagick(span, "MAC", opts, doc);
-    // DOS EPS binaries wrap PostScript and a preview: the EPT reader unwraps them.
-    case kFmtEps: return decodeWithMagick(span, startsWith(span, "\xC5\xD0\xD3\xC6", 4) ? "EPT" : "EPS", opts, doc);
+    case kFmtEps: return decodePostScript(span, opts, doc);
     case kFmtPpm: return decodeWithMagick(span, "PNM", opts, doc);
     default: return kErrBadFormat;
     }
@@ -144,13 +161,11 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
 
 }  // namespace
 
-int16_t loadFile(const LoadRequest& req, Document& out) {
+int16_t loadBytes(ByteSpan bytes, const LoadRequest& req, Document& out) {
     if (req.bpp != 0 && !Bitmap::validBpp(req.bpp)) return kErrBadBpp;
     if (req.firstPage < 0 || req.pageCount == 0 || req.pageCount < -1) return kErrBadParam;
-    MappedFile file;
-    int16_t code = file.open(req.path);
-    if (code != kOk) return code;
-    const int format = detectFormat(file.span(), req.path);
+    if (bytes.size == 0) return kErrRead;
+    const int format = detectFormat(bytes, req.path);
     if (!format) return kErrBadFormat;
     Document doc;
     DecodeOptions opts;
@@ -159,8 +174,10 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     opts.progress = req.progress;
     opts.reduceWidth = req.reduceWidth;
     opts.reduceHeight = req.reduceHeight;
+    opts.runPrograms = req.runPrograms;
+    int16_t code;
     try {
-        code = decodeAny(format, file.span(), opts, doc);
+        code = decodeAny(format, bytes, opts, doc);
     } catch (const std::bad_alloc&) {
         code = kErrNoMemory;
     } catch (...) {
@@ -169,6 +186,11 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     if (code != kOk) return code;
     if (doc.frames.empty()) return kErrCorrupt;
     if (req.bpp != 0) {
+        // The converted pages count against the same ceiling.
+        LoadBudget budget;
+        for (const auto& f : doc.frames)
+            if (!budget.claim(uint64_t(Bitmap::strideFor(f.bitmap.width(), req.bpp)) * uint64_t(f.bitmap.height())))
+                return kErrNoMemory;
         for (auto& f : doc.frames) {
             if (f.bitmap.bpp() == req.bpp) continue;
             Bitmap c = f.bitmap.convertTo(req.bpp, &code);
@@ -177,13 +199,22 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
         }
     }
     if (doc.info.formatCode == 0 || format == kFmtBigTiff) doc.info.formatCode = format;
-    doc.info.sizeBytes = int64_t(file.size());
+    doc.info.sizeBytes = int64_t(bytes.size);
     out = std::move(doc);
     return kOk;
 }
 
+int16_t loadFile(const LoadRequest& req, Document& out) {
+    if (req.bpp != 0 && !Bitmap::validBpp(req.bpp)) return kErrBadBpp;
+    if (req.firstPage < 0 || req.pageCount == 0 || req.pageCount < -1) return kErrBadParam;
+    FileBytes file;
+    const int16_t code = file.open(req.path);
+    if (code != kOk) return code;
+    return loadBytes(file.span(), req, out);
+}
+
 int16_t probeFile(const std::string& path, LoadInfo& info) {
-    MappedFile file;
+    FileBytes file;
     int16_t code = file.open(path);
     if (code != kOk) return code;
     const int format = detectFormat(file.span(), path);
@@ -201,6 +232,15 @@ int16_t probeFile(const std::string& path, LoadInfo& info) {
     if (doc.info.formatCode == 0) doc.info.formatCode = format;
     info = doc.info;
     return kOk;
+}
+
+bool runsProgram(const std::string& path) {
+    uint8_t head[32] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return detectFormat(ByteSpan{head, n}, path) == kFmtEps;
 }
 
 namespace {

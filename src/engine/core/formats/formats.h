@@ -17,10 +17,19 @@ struct LoadRequest {
     ProgressFn progress;
     int reduceWidth = 0;   // see DecodeOptions
     int reduceHeight = 0;
+    bool runPrograms = true;  // see DecodeOptions
 };
 
-// Decodes the file into `out`; on failure `out` is left untouched.
+// Decodes the file into `out`; on failure `out` is left untouched. What a
+// load may cost is bounded (budget.h): a header that claims more than its
+// data can fill gives kErrTooLarge, a load past the ceiling kErrNoMemory.
 int16_t loadFile(const LoadRequest& req, Document& out);
+// The same from bytes in memory; `req.path` only serves as a name for the
+// formats that carry no signature (it is not opened).
+int16_t loadBytes(ByteSpan bytes, const LoadRequest& req, Document& out);
+// True when loading the file would start an outside program (PostScript):
+// such files are loaded only when the user asks for them.
+bool runsProgram(const std::string& path);
 // Reads only what the file says of itself (size, depth, pages).
 int16_t probeFile(const std::string& path, LoadInfo& info);
 // Detects the format from the first bytes (and the name for formats that

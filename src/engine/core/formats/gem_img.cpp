@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "write_file.h"
 
@@ -229,6 +230,11 @@ int16_t decodeGemImg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     // times, so every 255 lines need a coded line of their own.
     const size_t groups = (size_t(h.height) + 254) / 255;
     if (groups * ((lineBytes + 254) / 255) > in.size - h.dataStart) return kErrRead;
+    // That bound allows some 50000 bytes of picture for one of data, far past
+    // any real file (a blank scanned page comes to about 10000): pictures
+    // beyond 1024 to one are refused before they are allocated.
+    if (!plausibleSize(uint64_t(lineBytes) * uint64_t(h.height), in.size - h.dataStart, 1024)) return kErrTooLarge;
+    if (!fitsCeiling(h.width, h.height, bpp)) return kErrNoMemory;
 
     int16_t code = kOk;
     Bitmap bmp = Bitmap::create(h.width, h.height, bpp, false, &code);

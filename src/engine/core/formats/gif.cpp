@@ -7,6 +7,7 @@
 #include <gif_lib.h>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -47,8 +48,98 @@ int16_t codeFor(int gifError) {
 
 }  // namespace
 
+namespace {
+
+struct FrameScan {
+    int width = 0, height = 0;
+    uint64_t dataBytes = 0;  // coded pixel data (LZW sub-blocks)
+};
+
+struct Scan {
+    std::vector<FrameScan> frames;
+    bool cutFrame = false;  // a frame began but its data ends with the file
+};
+
+// Walks the file's blocks without decoding: each complete frame's size and
+// the length of its coded data. Stops where the structure breaks.
+Scan scanFrames(ByteSpan in) {
+    Scan scan;
+    std::vector<FrameScan>& frames = scan.frames;
+    if (in.size < 13) return scan;
+    size_t p = 13;
+    auto table = [&](uint8_t flags) { return (flags & 0x80) ? size_t(3) << ((flags & 7) + 1) : size_t(0); };
+    p += table(in.data[10]);
+    // Skips a chain of sub-blocks; false when it runs past the end.
+    auto blocks = [&](uint64_t* total) {
+        while (p < in.size) {
+            const size_t n = in.data[p++];
+            if (n == 0) return true;
+            if (n > in.size - p) return false;
+            p += n;
+            if (total) *total += n;
+        }
+        return false;
+    };
+    while (p < in.size) {
+        const uint8_t kind = in.data[p++];
+        if (kind == 0x21) {
+            if (p >= in.size) break;
+            ++p;  // label
+            if (!blocks(nullptr)) break;
+        } else if (kind == 0x2C) {
+            if (in.size - p < 9) break;
+            FrameScan f;
+            f.width = rd16le(in.data + p + 4);
+            f.height = rd16le(in.data + p + 6);
+            p += 9 + table(in.data[p + 8]);
+            scan.cutFrame = true;
+            if (p >= in.size) break;
+            ++p;  // LZW minimum code size
+            if (!blocks(&f.dataBytes)) break;
+            scan.cutFrame = false;
+            frames.push_back(f);
+        } else {
+            break;  // the trailer, or something that is not a GIF block
+        }
+    }
+    return scan;
+}
+
+// LZW with 12-bit codes gives at most about 2560 pixels a byte (a code for
+// a string of up to 3839 pixels every byte and a half).
+constexpr uint64_t kLzwRatio = 2560;
+
+}  // namespace
+
 int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (in.size < 6 || std::memcmp(in.data, "GIF", 3) != 0) return kErrBadFormat;
+    // Frames that decode, and what they cost, are known before any pixel is
+    // decoded: a frame its data cannot fill ends the list (and fails the load
+    // when it is the first one asked for); a list past the ceiling fails.
+    const Scan scan = scanFrames(in);
+    const std::vector<FrameScan>& scanned = scan.frames;
+    int usable = 0;
+    PlausibleFile plausible;
+    while (usable < int(scanned.size())) {
+        const FrameScan& f = scanned[size_t(usable)];
+        if (f.width <= 0 || f.height <= 0 ||
+            !plausible.admit(uint64_t(f.width) * uint64_t(f.height), f.dataBytes, kLzwRatio))
+            break;
+        ++usable;
+    }
+    const int lastWanted = opts.pageCount < 0 ? INT32_MAX : opts.firstPage + opts.pageCount;
+    if (!opts.infoOnly) {
+        if (usable <= opts.firstPage && opts.firstPage < int(scanned.size())) {
+            const FrameScan& f = scanned[size_t(usable)];
+            return f.width <= 0 || f.height <= 0 ? kErrBadSize : kErrTooLarge;
+        }
+        LoadBudget budget;
+        for (int i = opts.firstPage; i < usable && i < lastWanted; ++i) {
+            const FrameScan& f = scanned[size_t(i)];
+            if (!budget.claim(uint64_t(f.width) * uint64_t(f.height))) return kErrNoMemory;
+        }
+    }
+
     MemReader reader{in, 0};
     int err = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, readFn, &err));
@@ -69,20 +160,20 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     int frameIndex = 0;
     int firstBpp = 0;
     int firstW = 0, firstH = 0;
-    const int lastWanted = opts.pageCount < 0 ? 1 << 30 : opts.firstPage + opts.pageCount;
-    bool truncated = false;
+    int16_t brokenCode = kOk;  // why the frame at frameIndex could not be decoded
     GifRecordType rec = UNDEFINED_RECORD_TYPE;
     if (opts.progress && !opts.infoOnly) opts.progress(0);
-    do {
+    // Asked only for the file's description, the first frame tells the rest.
+    while (frameIndex < usable && frameIndex < (opts.infoOnly ? 1 : lastWanted)) {
         if (DGifGetRecordType(gif.get(), &rec) == GIF_ERROR) {
-            if (frameIndex == 0) return codeFor(gif->Error);
-            truncated = true;
+            brokenCode = codeFor(gif->Error);
             break;
         }
+        if (rec == TERMINATE_RECORD_TYPE) break;
         if (rec == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* ext = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &ext) == GIF_ERROR) { truncated = true; break; }
+            if (DGifGetExtension(gif.get(), &code, &ext) == GIF_ERROR) { brokenCode = codeFor(gif->Error); break; }
             bool netscape = false;
             if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) {
                 const int flags = ext[1];
@@ -95,34 +186,21 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
                 netscape = true;
             }
             while (ext) {
-                if (DGifGetExtensionNext(gif.get(), &ext) == GIF_ERROR) { truncated = true; ext = nullptr; break; }
+                if (DGifGetExtensionNext(gif.get(), &ext) == GIF_ERROR) { brokenCode = codeFor(gif->Error); break; }
                 if (netscape && ext && ext[0] >= 3 && ext[1] == 1) anim.loop = true;
             }
-            if (truncated) break;
+            if (brokenCode != kOk) break;
         } else if (rec == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
-                if (frameIndex == 0) return codeFor(gif->Error);
-                truncated = true;
-                break;
-            }
+            if (DGifGetImageDesc(gif.get()) == GIF_ERROR) { brokenCode = codeFor(gif->Error); break; }
             const GifImageDesc& d = gif->Image;
             const ColorMapObject* cmap = d.ColorMap ? d.ColorMap : global;
             const int colours = cmap ? cmap->ColorCount : 2;
             const int bpp = depthFor(colours);
-            if (frameIndex == 0) { firstBpp = bpp; firstW = d.Width; firstH = d.Height; }
             const bool wanted = !opts.infoOnly && frameIndex >= opts.firstPage && frameIndex < lastWanted;
-            // A tiny file cannot honestly describe a huge frame: LZW expands at most a few thousand times.
-            const uint64_t pixels = uint64_t(d.Width) * uint64_t(d.Height);
-            if (d.Width <= 0 || d.Height <= 0 || pixels > uint64_t(in.size) * 4096 + (16u << 20)) {
-                if (frameIndex == 0) return kErrCorrupt;
-                truncated = true;
-                break;
-            }
             if (wanted) {
                 int16_t c = kOk;
                 Bitmap line8 = Bitmap::create(d.Width, d.Height, 8, false, &c);
                 if (line8.isNull()) return c;
-                std::vector<GifPixelType> lineBuf(size_t(d.Width));
                 std::vector<int> order(size_t(d.Height));
                 if (d.Interlace) {
                     int k = 0;
@@ -132,16 +210,13 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
                 } else {
                     for (int y = 0; y < d.Height; ++y) order[size_t(y)] = y;
                 }
-                bool bad = false;
                 for (int i = 0; i < d.Height; ++i) {
-                    uint8_t* row = line8.mutableRow(order[size_t(i)]);
-                    if (DGifGetLine(gif.get(), row, d.Width) == GIF_ERROR) {
-                        // Keep what arrived: the rest of the frame stays the background index.
-                        for (int j = i; j < d.Height; ++j) std::memset(line8.mutableRow(order[size_t(j)]), gif->SBackGroundColor, size_t(d.Width));
-                        bad = true;
+                    if (DGifGetLine(gif.get(), line8.mutableRow(order[size_t(i)]), d.Width) == GIF_ERROR) {
+                        brokenCode = codeFor(gif->Error);
                         break;
                     }
                 }
+                if (brokenCode != kOk) break;  // a frame that does not decode is not shown
                 Palette pal;
                 for (int i = 0; cmap && i < colours; ++i)
                     pal.push_back(Rgb{cmap->Colors[i].Red, cmap->Colors[i].Green, cmap->Colors[i].Blue});
@@ -149,9 +224,8 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
                 line8.setPalette(pal);
                 Bitmap bmp = line8;
                 if (bpp < 8) {
-                    bmp = Bitmap::create(d.Width, d.Height, bpp, false, &c);
+                    bmp = Bitmap::createFilled(d.Width, d.Height, bpp, false, 0, &c);
                     if (bmp.isNull()) return c;
-                    std::memset(bmp.mutableBits(), 0, bmp.byteSize());
                     pal.resize(size_t(1) << bpp);
                     bmp.setPalette(pal);
                     const int mask = (1 << bpp) - 1;
@@ -165,32 +239,39 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
                 f.left = d.Left;
                 f.top = d.Top;
                 frames.push_back(std::move(f));
-                if (bad) { truncated = true; break; }
             } else {
                 // Skip the pixel data without keeping it.
                 int codeSize = 0;
                 GifByteType* block = nullptr;
-                if (DGifGetCode(gif.get(), &codeSize, &block) == GIF_ERROR) { truncated = true; break; }
+                if (DGifGetCode(gif.get(), &codeSize, &block) == GIF_ERROR) { brokenCode = codeFor(gif->Error); break; }
                 while (block) {
-                    if (DGifGetCodeNext(gif.get(), &block) == GIF_ERROR) { truncated = true; break; }
+                    if (DGifGetCodeNext(gif.get(), &block) == GIF_ERROR) { brokenCode = codeFor(gif->Error); break; }
                 }
-                if (truncated) break;
+                if (brokenCode != kOk) break;
             }
+            if (frameIndex == 0) { firstBpp = bpp; firstW = d.Width; firstH = d.Height; }
             pending = Frame{};
             ++frameIndex;
             if (opts.progress && !opts.infoOnly) opts.progress(std::min(99, int(reader.pos * 100 / in.size)));
         }
-    } while (rec != TERMINATE_RECORD_TYPE);
+    }
 
-    if (frameIndex == 0) return truncated ? kErrRead : kErrCorrupt;
+    // The file's frames are those before the first one that fails.
+    const bool complete = brokenCode == kOk && (opts.infoOnly || frameIndex >= std::min(usable, lastWanted));
+    const int inFile = int(scanned.size()) + (scan.cutFrame ? 1 : 0);
+    const int count = complete ? usable : frameIndex;
+    if (count == 0 || (!opts.infoOnly && frames.empty())) {
+        if (!opts.infoOnly && opts.firstPage > 0 && opts.firstPage >= count && brokenCode == kOk) return kErrBadParam;
+        return brokenCode != kOk ? brokenCode : scanned.empty() ? int16_t(kErrRead) : int16_t(kErrCorrupt);
+    }
     doc.info.width = screenW > 0 ? screenW : firstW;
     doc.info.height = screenH > 0 ? screenH : firstH;
-    doc.info.bpp = firstBpp;
-    doc.info.pageCount = frameIndex;
+    doc.info.bpp = firstBpp ? firstBpp : depthFor(global ? global->ColorCount : 2);
+    doc.info.pageCount = count;
+    doc.info.pagesLeftOut = inFile - count;
     doc.info.formatCode = kFmtGif;
     doc.animation = anim;
     if (opts.infoOnly) return kOk;
-    if (frames.empty()) return kErrBadParam;  // first page beyond the last frame
     if (opts.progress) opts.progress(100);
     doc.frames = std::move(frames);
     return kOk;

@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo: decoded straight into the bitmap's rows in the
 // engine's B,G,R order, EXIF orientation applied, thumbnail written as EXIF.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <jerror.h>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 #include "raster_util.h"
@@ -20,8 +22,11 @@ namespace {
 struct ErrorMgr {
     jpeg_error_mgr pub;
     jmp_buf jump;
-    bool prematureEnd = false;
     int16_t code = kErrCorrupt;
+    // Where the data first ran out (or hit a marker early): the output row
+    // then, and the scan being read. -1 while the data holds.
+    long prematureRow = -1;
+    int prematureScan = 0;
 };
 
 void onError(j_common_ptr cinfo) {
@@ -41,25 +46,88 @@ void onError(j_common_ptr cinfo) {
 void onMessage(j_common_ptr cinfo, int level) {
     auto* e = reinterpret_cast<ErrorMgr*>(cinfo->err);
     if (level < 0) {
-        if (cinfo->err->msg_code == JWRN_JPEG_EOF) e->prematureEnd = true;
+        // The data ended, or a marker came where coded data should: libjpeg
+        // fills the rest with grey. Note where, to judge what is real.
+        const int code = cinfo->err->msg_code;
+        if ((code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) && e->prematureRow < 0 && cinfo->is_decompressor) {
+            auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+            e->prematureRow = long(d->output_scanline);
+            e->prematureScan = d->input_scan_number;
+        }
         cinfo->err->num_warnings++;
     }
 }
 
 void silentOutput(j_common_ptr) {}
 
-// A file with thousands of progressive scans decodes for minutes: refuse it.
+// A progressive file may hold any number of scans, each a pass over its
+// components' blocks, and a scan can be a dozen bytes: 999 empty scans over a
+// large picture decoded for 22 seconds. Refuse files whose scans together
+// pass over the blocks more than kPassesPerBlock times (a standard
+// progressive file makes about five passes).
+constexpr uint64_t kPassesPerBlock = 32;
+constexpr uint64_t kMinScanWork = 1ull << 22;
+constexpr int kMaxScans = 1000;
+
 struct ScanGuard {
     jpeg_progress_mgr pub;
-    ProgressFn* progress = nullptr;
+    int scan = 0;
+    uint64_t work = 0;
+    uint64_t maxWork = kMinScanWork;
 };
 
 void onProgress(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number > 1000) {
+    auto* g = reinterpret_cast<ScanGuard*>(cinfo->progress);
+    if (d->input_scan_number != g->scan) {
+        g->scan = d->input_scan_number;
+        for (int i = 0; i < d->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+            if (const jpeg_component_info* c = d->cur_comp_info[i])
+                g->work += uint64_t(c->width_in_blocks) * uint64_t(c->height_in_blocks);
+    }
+    if (g->scan > kMaxScans || g->work > g->maxWork) {
         cinfo->err->msg_code = JERR_BAD_PROGRESSION;
         longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1);
     }
+}
+
+// libjpeg reports errors by longjmp. Every call that can jump goes through
+// one of the functions below: each sets the trap itself and holds nothing
+// with a destructor, so a jump skips no C++ object (the caller owns them).
+// Calls made outside them must be ones that cannot fail.
+struct JpegRead {
+    jpeg_decompress_struct cinfo;
+    ErrorMgr err;
+    ScanGuard guard;
+};
+
+bool openJpeg(JpegRead& r, ByteSpan in) {
+    if (setjmp(r.err.jump)) return false;
+    jpeg_create_decompress(&r.cinfo);
+    r.cinfo.progress = &r.guard.pub;
+    jpeg_mem_src(&r.cinfo, in.data, static_cast<unsigned long>(in.size));
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&r.cinfo, TRUE);
+    return true;
+}
+
+bool startJpeg(JpegRead& r) {
+    if (setjmp(r.err.jump)) return false;
+    jpeg_calc_output_dimensions(&r.cinfo);
+    jpeg_start_decompress(&r.cinfo);
+    return true;
+}
+
+bool readJpegRows(JpegRead& r, JSAMPARRAY rows, JDIMENSION n) {
+    if (setjmp(r.err.jump)) return false;
+    jpeg_read_scanlines(&r.cinfo, rows, n);
+    return true;
+}
+
+bool finishJpeg(JpegRead& r) {
+    if (setjmp(r.err.jump)) return false;
+    jpeg_finish_decompress(&r.cinfo);
+    return true;
 }
 
 // EXIF orientation (1..8) from an APP1 marker, 1 when absent.
@@ -93,24 +161,22 @@ int exifOrientation(const jpeg_decompress_struct& cinfo) {
 
 int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (in.size < 3 || in.data[0] != 0xFF || in.data[1] != 0xD8) return kErrBadFormat;
-    jpeg_decompress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.emit_message = onMessage;
-    err.pub.output_message = silentOutput;
-    ScanGuard guard;
-    guard.pub.progress_monitor = onProgress;
-    Bitmap bmp;  // declared before setjmp so a longjmp leaves it destructible
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return err.code;
-    }
-    jpeg_create_decompress(&cinfo);
-    cinfo.progress = &guard.pub;
-    jpeg_mem_src(&cinfo, in.data, static_cast<unsigned long>(in.size));
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_read_header(&cinfo, TRUE);
+    JpegRead r;
+    std::memset(&r.cinfo, 0, sizeof r.cinfo);
+    r.cinfo.err = jpeg_std_error(&r.err.pub);
+    r.err.pub.error_exit = onError;
+    r.err.pub.emit_message = onMessage;
+    r.err.pub.output_message = silentOutput;
+    r.guard.pub.progress_monitor = onProgress;
+    struct Destroy {
+        jpeg_decompress_struct& c;
+        ~Destroy() { jpeg_destroy_decompress(&c); }
+    } destroy{r.cinfo};
+    if (!openJpeg(r, in)) return r.err.code;
+    jpeg_decompress_struct& cinfo = r.cinfo;
+    // Asked now, while libjpeg's state allows it without an error (which,
+    // outside a trap, would jump to a dead frame).
+    const bool multiScan = jpeg_has_multiple_scans(&cinfo);
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -121,14 +187,15 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     doc.info.bpp = grey ? 8 : 24;
     doc.info.pageCount = 1;
     doc.info.formatCode = kFmtJpeg;
-    if (opts.infoOnly) {
-        jpeg_destroy_decompress(&cinfo);
-        return kOk;
-    }
-    if (opts.firstPage > 0) {
-        jpeg_destroy_decompress(&cinfo);
-        return kErrBadParam;
-    }
+    if (opts.infoOnly) return kOk;
+    if (opts.firstPage > 0) return kErrBadParam;
+
+    // Every block of every component costs at least one bit of coded data.
+    uint64_t blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks += uint64_t(cinfo.comp_info[i].width_in_blocks) * uint64_t(cinfo.comp_info[i].height_in_blocks);
+    if (!plausibleSize(blocks * 64, in.size, 512)) return kErrTooLarge;
+    r.guard.maxWork = std::max(kMinScanWork, blocks * kPassesPerBlock);
 
     cinfo.out_color_space = grey ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_EXT_BGR);
     if (opts.reduceWidth > 0 && opts.reduceHeight > 0) {
@@ -143,14 +210,14 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
             }
         }
     }
-    jpeg_calc_output_dimensions(&cinfo);
+    // Output size at the chosen scale (rounded up, as libjpeg does).
+    const uint64_t outW = (uint64_t(cinfo.image_width) * cinfo.scale_num + cinfo.scale_denom - 1) / cinfo.scale_denom;
+    const uint64_t outH = (uint64_t(cinfo.image_height) * cinfo.scale_num + cinfo.scale_denom - 1) / cinfo.scale_denom;
+    if (outW * outH * (grey ? 1 : 3) > loadCeiling()) return kErrNoMemory;
+    if (!startJpeg(r)) return r.err.code;
     int16_t code = kOk;
-    bmp = Bitmap::create(int(cinfo.output_width), int(cinfo.output_height), grey ? 8 : 24, grey, &code);
-    if (bmp.isNull()) {
-        jpeg_destroy_decompress(&cinfo);
-        return code;
-    }
-    jpeg_start_decompress(&cinfo);
+    Bitmap bmp = Bitmap::create(int(cinfo.output_width), int(cinfo.output_height), grey ? 8 : 24, grey, &code);
+    if (bmp.isNull()) return code;
     if (opts.progress) opts.progress(0);
 
     const int h = int(cinfo.output_height);
@@ -165,10 +232,10 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
             JSAMPROW rows[16];
             const int n = std::min(16, h - y);
             for (int i = 0; i < n; ++i) rows[i] = base + stride * size_t(y + i);
-            jpeg_read_scanlines(&cinfo, rows, JDIMENSION(n));
+            if (!readJpegRows(r, rows, JDIMENSION(n))) return r.err.code;
         } else {
-            JSAMPROW r = cmykRow.data();
-            jpeg_read_scanlines(&cinfo, &r, 1);
+            JSAMPROW row = cmykRow.data();
+            if (!readJpegRows(r, &row, 1)) return r.err.code;
             uint8_t* d = base + stride * size_t(y);
             for (size_t x = 0; x < cinfo.output_width; ++x) {
                 int c = cmykRow[x * 4], m = cmykRow[x * 4 + 1], yy = cmykRow[x * 4 + 2], k = cmykRow[x * 4 + 3];
@@ -184,10 +251,16 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
             if (pct >= lastPct + 5 && pct < 100) { lastPct = pct; opts.progress(pct); }
         }
     }
-    jpeg_finish_decompress(&cinfo);
-    const bool truncated = err.prematureEnd;
-    jpeg_destroy_decompress(&cinfo);
-    if (truncated) return kErrRead;
+    if (!finishJpeg(r)) return r.err.code;
+
+    // Data that ends early leaves the rest grey. Viewers show such a picture
+    // and so do we, saying so, when something real came first: rows of a
+    // single-scan file, or a whole first scan of a progressive one.
+    if (r.err.prematureRow >= 0) {
+        const bool someReal = multiScan ? r.err.prematureScan > 1 : r.err.prematureRow > 0;
+        if (!someReal) return kErrRead;
+        doc.info.truncated = multiScan || r.err.prematureRow < h;
+    }
 
     if (orientation != 1) {
         Bitmap turned = applyOrientation(bmp, orientation, &code);
@@ -202,58 +275,87 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 
 namespace {
 
-// Compresses `bmp` (8-bit grey or 24-bit) with the given settings.
-bool compress(jpeg_compress_struct& cinfo, const Bitmap& bmp, int quality, int sampling, bool progressive) {
-    cinfo.image_width = JDIMENSION(bmp.width());
-    cinfo.image_height = JDIMENSION(bmp.height());
-    const bool grey = bmp.bpp() == 8;
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (!grey) {
-        cinfo.comp_info[0].h_samp_factor = sampling == 444 ? 1 : 2;
-        cinfo.comp_info[0].v_samp_factor = sampling == 420 ? 2 : 1;
-    }
-    if (progressive) jpeg_simple_progression(&cinfo);
-    cinfo.optimize_coding = TRUE;
-    return true;
-}
+// What one compression needs, as plain data for the trapped function below.
+struct Compression {
+    const uint8_t* bits = nullptr;  // 8-bit grey or 24-bit rows
+    size_t stride = 0;
+    int width = 0, height = 0;
+    bool grey = false;
+    int quality = 75;
+    int sampling = 420;
+    bool progressive = false;
+    const uint8_t* app1 = nullptr;  // EXIF marker to write, or null
+    unsigned app1Length = 0;
+};
 
-void writeRows(jpeg_compress_struct& cinfo, const Bitmap& bmp) {
+struct JpegWrite {
+    jpeg_compress_struct cinfo;
+    ErrorMgr err;
+};
+
+// Compresses into `f`, or into memory when `f` is null. Sets the trap itself
+// and holds nothing with a destructor (see JpegRead).
+bool compressJpeg(JpegWrite& w, const Compression& c, std::FILE* f, unsigned char** mem, unsigned long* size) {
+    if (setjmp(w.err.jump)) return false;
+    jpeg_compress_struct& cinfo = w.cinfo;
+    jpeg_create_compress(&cinfo);
+    if (f) jpeg_stdio_dest(&cinfo, f);
+    else jpeg_mem_dest(&cinfo, mem, size);
+    cinfo.image_width = JDIMENSION(c.width);
+    cinfo.image_height = JDIMENSION(c.height);
+    cinfo.input_components = c.grey ? 1 : 3;
+    cinfo.in_color_space = c.grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, c.quality, TRUE);
+    if (!c.grey) {
+        cinfo.comp_info[0].h_samp_factor = c.sampling == 444 ? 1 : 2;
+        cinfo.comp_info[0].v_samp_factor = c.sampling == 420 ? 2 : 1;
+    }
+    if (c.progressive) jpeg_simple_progression(&cinfo);
+    cinfo.optimize_coding = TRUE;
+    jpeg_start_compress(&cinfo, TRUE);
+    if (c.app1) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, c.app1, c.app1Length);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW rows[16];
         const int y = int(cinfo.next_scanline);
         const int n = std::min<int>(16, int(cinfo.image_height) - y);
-        for (int i = 0; i < n; ++i) rows[i] = const_cast<uint8_t*>(bmp.row(y + i));
+        for (int i = 0; i < n; ++i) rows[i] = const_cast<uint8_t*>(c.bits + c.stride * size_t(y + i));
         jpeg_write_scanlines(&cinfo, rows, JDIMENSION(n));
     }
+    jpeg_finish_compress(&cinfo);
+    return true;
+}
+
+void prepareWrite(JpegWrite& w) {
+    std::memset(&w.cinfo, 0, sizeof w.cinfo);
+    w.cinfo.err = jpeg_std_error(&w.err.pub);
+    w.err.pub.error_exit = onError;
+    w.err.pub.output_message = silentOutput;
+}
+
+Compression compressionOf(const Bitmap& bmp, int quality, int sampling, bool progressive) {
+    Compression c;
+    c.bits = bmp.bits();
+    c.stride = bmp.stride();
+    c.width = bmp.width();
+    c.height = bmp.height();
+    c.grey = bmp.bpp() == 8;
+    c.quality = quality;
+    c.sampling = sampling;
+    c.progressive = progressive;
+    return c;
 }
 
 // A small JPEG of `thumb` in memory, for the EXIF thumbnail.
 std::vector<uint8_t> thumbnailJpeg(const Bitmap& thumb) {
-    jpeg_compress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.output_message = silentOutput;
+    JpegWrite w;
+    prepareWrite(w);
     unsigned char* mem = nullptr;
     unsigned long size = 0;
+    const bool ok = compressJpeg(w, compressionOf(thumb, 75, 420, false), nullptr, &mem, &size);
+    jpeg_destroy_compress(&w.cinfo);
     std::vector<uint8_t> out;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(mem);
-        return {};
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &mem, &size);
-    compress(cinfo, thumb, 75, 420, false);
-    cinfo.optimize_coding = TRUE;
-    jpeg_start_compress(&cinfo, TRUE);
-    writeRows(cinfo, thumb);
-    jpeg_finish_compress(&cinfo);
-    out.assign(mem, mem + size);
-    jpeg_destroy_compress(&cinfo);
+    if (ok && mem) out.assign(mem, mem + size);
     std::free(mem);
     return out;
 }
@@ -301,25 +403,14 @@ int16_t encodeJpeg(const Bitmap& bmp, const std::string& path, const EncodeOptio
 
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return kErrWrite;
-    jpeg_compress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.output_message = silentOutput;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::fclose(f);
-        return kErrWrite;
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
-    compress(cinfo, bmp, quality, sampling, progressive);
-    jpeg_start_compress(&cinfo, TRUE);
-    if (!app1.empty()) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1.data(), unsigned(app1.size()));
-    writeRows(cinfo, bmp);
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const bool ok = std::fflush(f) == 0 && !std::ferror(f);
+    JpegWrite w;
+    prepareWrite(w);
+    Compression c = compressionOf(bmp, quality, sampling, progressive);
+    c.app1 = app1.empty() ? nullptr : app1.data();
+    c.app1Length = unsigned(app1.size());
+    const bool written = compressJpeg(w, c, f, nullptr, nullptr);
+    jpeg_destroy_compress(&w.cinfo);
+    const bool ok = written && std::fflush(f) == 0 && !std::ferror(f);
     return (std::fclose(f) == 0 && ok) ? kOk : kErrWrite;
 }
 

@@ -10,6 +10,7 @@
 #include <Magick++.h>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -17,15 +18,74 @@ namespace qova::engine {
 
 namespace {
 
+constexpr uint64_t kBytesPerPixel = 12;  // its pixel cache and our bitmap
+
+// GraphicsMagick's limits are process-wide, so its work is done one call at a
+// time under this lock, each call setting the limits it needs first. Its
+// pixel cache holds 8 bytes a pixel (16-bit quantum) and stays in memory: no
+// memory-mapped or disk cache, so a hostile header cannot fill the disk with
+// a temporary file. Some of its readers allocate the whole picture even when
+// asked for the header only, so the pixel limit is what stops them.
+std::mutex& magickLock() {
+    static std::mutex m;
+    return m;
+}
+
+void setLimits(uint64_t pixels) {
+    using namespace MagickLib;
+    const uint64_t ceiling = loadCeiling();
+    SetMagickResourceLimit(WidthResource, kMaxDimension);
+    SetMagickResourceLimit(HeightResource, kMaxDimension);
+    SetMagickResourceLimit(PixelsResource, magick_int64_t(std::min(pixels, ceiling / kBytesPerPixel)));
+    SetMagickResourceLimit(MemoryResource, magick_int64_t(ceiling));
+    SetMagickResourceLimit(ReadResource, magick_int64_t(ceiling));
+    SetMagickResourceLimit(MapResource, 0);
+    SetMagickResourceLimit(DiskResource, 0);
+}
+
 void initMagick() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Magick::InitializeMagick(nullptr);
-        // Refuse hostile headers before GraphicsMagick allocates for them.
-        MagickLib::SetMagickResourceLimit(MagickLib::WidthResource, kMaxDimension);
-        MagickLib::SetMagickResourceLimit(MagickLib::HeightResource, kMaxDimension);
-        MagickLib::SetMagickResourceLimit(MagickLib::PixelsResource, 1ul << 30);
+        // No signal handlers of its own: it would end the program on
+        // SIGXFSZ, which a save past the file size limit must survive.
+        MagickLib::ExceptionInfo init;
+        MagickLib::GetExceptionInfo(&init);
+        MagickLib::InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &init);
+        MagickLib::DestroyExceptionInfo(&init);
+        // Its messages come back to us as exceptions; it prints nothing.
+        MagickLib::SetWarningHandler(+[](const MagickLib::ExceptionType, const char*, const char*) {});
+        MagickLib::SetErrorHandler(+[](const MagickLib::ExceptionType, const char*, const char*) {});
+        // PostScript would start Ghostscript behind our back (EPS, PDF, or a
+        // PostScript record inside a WPG file); it runs only through
+        // decodePostScript, with its limits. The writers stay.
+        MagickLib::ExceptionInfo ex;
+        MagickLib::GetExceptionInfo(&ex);
+        for (const char* name : {"PS", "PS2", "PS3", "EPS", "EPS2", "EPS3", "EPSF", "EPSI", "EPI", "EPT", "EPT2",
+                                 "EPT3", "PDF", "AI", "PCL", "XPS"}) {
+            const MagickLib::MagickInfo* info = MagickLib::GetMagickInfo(name, &ex);
+            if (info && std::strcmp(info->name, name) == 0) const_cast<MagickLib::MagickInfo*>(info)->decoder = nullptr;
+        }
+        MagickLib::DestroyExceptionInfo(&ex);
     });
+}
+
+// The most pixels a file of `bytes` can describe in `magick`'s format, at the
+// best ratio the format reaches; 0 for formats of a fixed size.
+uint64_t plausiblePixels(const std::string& magick, uint64_t bytes, uint64_t width) {
+    uint64_t perByte = 64;
+    if (magick == "MAC" || magick == "PCD") return 0;
+    if (magick == "SUN") perByte = 700;                 // run-length, one bit a pixel
+    else if (magick == "PICT" || magick == "WPG") perByte = 512;  // PackBits, one bit a pixel
+    else if (magick == "PNM") perByte = 8;
+    else if (magick == "ICO" || magick == "CUR") perByte = 8300;  // PNG inside
+    else if (magick == "CALS") perByte = 8 * std::max<uint64_t>(width, 1);  // fax: a bit a line
+    const uint64_t slack = kPlausibleSlack / 4;
+    if (bytes > (UINT64_MAX - slack) / perByte) return UINT64_MAX;
+    uint64_t most = slack + bytes * perByte;
+    // Drawings are not bounded by their bytes; a render stops here.
+    if (magick == "WMF" || magick == "WPG" || magick == "PICT") most = std::max(most, kMaxDrawingPixels);
+    if (magick == "WMF") most = kMaxDrawingPixels;
+    return most;
 }
 
 int16_t codeForException(const Magick::Exception& e) {
@@ -57,7 +117,7 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
         const int bpp = n <= 2 ? 1 : n <= 16 ? 4 : 8;
         const Magick::IndexPacket* idx = img.getConstIndexes();
         if (!idx) return kErrCorrupt;
-        Bitmap b = Bitmap::create(w, h, bpp, false, &code);
+        Bitmap b = Bitmap::createFilled(w, h, bpp, false, 0, &code);
         if (b.isNull()) return code;
         Palette pal;
         for (size_t i = 0; i < n; ++i) {
@@ -66,7 +126,6 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
         }
         pal.resize(size_t(1) << bpp);
         b.setPalette(std::move(pal));
-        std::memset(b.mutableBits(), 0, b.byteSize());
         for (int y = 0; y < h; ++y) {
             if (bpp == 8) {
                 uint8_t* r = b.mutableRow(y);
@@ -119,26 +178,21 @@ int16_t toBitmap(Magick::Image& img, Bitmap& out, int& storedBpp) {
     return kOk;
 }
 
-}  // namespace
-
-int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
-    if (in.size == 0) return kErrRead;
-    initMagick();
-    std::list<Magick::Image> images;
+// Reads `in` with the named coder: only the headers when `ping`.
+int16_t readImages(ByteSpan in, const std::string& magick, bool ping, std::list<Magick::Image>& images) {
     try {
-        Magick::Blob blob(in.data, in.size);
-        Magick::Image probe;
         // Name the coder: TGA, ICO and friends carry no signature to detect.
         MagickLib::ImageInfo* info = MagickLib::CloneImageInfo(nullptr);
         std::snprintf(info->magick, sizeof info->magick, "%s", magick.c_str());
         std::snprintf(info->filename, sizeof info->filename, "%s:", magick.c_str());
         MagickLib::ExceptionInfo ex;
         MagickLib::GetExceptionInfo(&ex);
-        MagickLib::Image* list = MagickLib::BlobToImage(info, in.data, in.size, &ex);
+        MagickLib::Image* list = ping ? MagickLib::PingBlob(info, in.data, in.size, &ex)
+                                      : MagickLib::BlobToImage(info, in.data, in.size, &ex);
         MagickLib::DestroyImageInfo(info);
         if (list == nullptr || ex.severity >= MagickLib::ErrorException) {
             if (list) MagickLib::DestroyImageList(list);
-            int16_t code = list ? kErrCorrupt : kErrCorrupt;
+            int16_t code = kErrCorrupt;
             try {
                 Magick::throwException(ex);
             } catch (const Magick::Warning&) {
@@ -157,6 +211,44 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
     } catch (const std::bad_alloc&) {
         return kErrNoMemory;
     }
+    return images.empty() ? int16_t(kErrCorrupt) : int16_t(kOk);
+}
+
+}  // namespace
+
+int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOptions& opts, Document& doc) {
+    if (in.size == 0) return kErrRead;
+    initMagick();
+    std::lock_guard lock(magickLock());
+    // No picture may pass what the file's bytes can describe (the width is
+    // not known yet: the fax format's bound is checked again below).
+    const uint64_t byCeiling = loadCeiling() / kBytesPerPixel;
+    const uint64_t byData = plausiblePixels(magick, in.size, kMaxDimension);
+    const bool dataBound = byData && byData < byCeiling;
+    setLimits(dataBound ? byData : byCeiling);
+    auto refused = [&](int16_t code) { return code == kErrNoMemory && dataBound ? int16_t(kErrTooLarge) : code; };
+    // The headers first: every picture's size is checked before its pixels
+    // are read.
+    {
+        std::list<Magick::Image> heads;
+        const int16_t code = readImages(in, magick, true, heads);
+        if (code != kOk) return refused(code);
+        LoadBudget budget;
+        int i = 0;
+        const int last = opts.pageCount < 0 ? INT32_MAX : opts.firstPage + opts.pageCount;
+        uint64_t allPixels = 0;  // the file's bytes must fill all its pictures together
+        for (auto& img : heads) {
+            const uint64_t w = img.columns(), h = img.rows();
+            const uint64_t most = plausiblePixels(magick, in.size, w);
+            allPixels += w * h;
+            if (most && allPixels > most) return kErrTooLarge;
+            if ((opts.infoOnly || (i >= opts.firstPage && i < last)) && !budget.claim(w * h * kBytesPerPixel))
+                return kErrNoMemory;
+            ++i;
+        }
+    }
+    std::list<Magick::Image> images;
+    if (const int16_t code = readImages(in, magick, false, images); code != kOk) return refused(code);
     if (images.empty()) return kErrCorrupt;
     const int pages = int(images.size());
     if (opts.infoOnly) {
@@ -206,6 +298,8 @@ int16_t decodeWithMagick(ByteSpan in, const std::string& magick, const DecodeOpt
 
 int16_t encodeWithMagick(const Bitmap& bmp, const std::string& magick, const std::string& path, const EncodeOptions& opts) {
     initMagick();
+    std::lock_guard lock(magickLock());
+    setLimits(UINT64_MAX);
     try {
         const Bitmap rgb = bmp.bpp() == 24 || bmp.bpp() == 32 ? bmp : bmp.convertTo(24);
         if (rgb.isNull()) return kErrNoMemory;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "write_file.h"
 
@@ -95,7 +96,11 @@ int16_t decodeMsp(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     const size_t body = in.size - kHeaderSize;
     // Make sure the rows (or the row table) are there before allocating.
     if (v2 ? size_t(height) * 2 > body : rowBytes * size_t(height) > body) return kErrRead;
+    // A row whose table entry is 0 is blank: two bytes can stand for 8 KB.
+    // Real pictures come nowhere near; past 1024 to one they are refused.
+    if (v2 && !plausibleSize(uint64_t(rowBytes) * uint64_t(height), body, 1024)) return kErrTooLarge;
 
+    if (!fitsCeiling(width, height, 1)) return kErrNoMemory;
     int16_t code = kOk;
     Bitmap bmp = Bitmap::create(width, height, 1, false, &code);
     if (bmp.isNull()) return code;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -39,7 +40,8 @@ int16_t decodePcx(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 
     const size_t lineBytes = size_t(bytesPerLine) * size_t(planes);
     // A run is at most 63 bytes from two: anything claiming more is broken.
-    if ((in.size - 128) * 32 < lineBytes * size_t(ht) && encoding == 1) return kErrRead;
+    if (encoding == 1 && !plausibleSize(uint64_t(lineBytes) * uint64_t(ht), in.size - 128, 32)) return kErrTooLarge;
+    if (!fitsCeiling(w, ht, outBpp)) return kErrNoMemory;
     int16_t code = kOk;
     Bitmap bmp = Bitmap::create(w, ht, outBpp, false, &code);
     if (bmp.isNull()) return code;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 
 namespace qova::engine {
@@ -239,6 +240,7 @@ int16_t decodePsd(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         if (total > cur.left()) return kErrRead;
     }
 
+    if (!fitsCeiling(h.width, h.height, h.bpp)) return kErrNoMemory;
     int16_t code = kOk;
     Bitmap bmp = Bitmap::create(h.width, h.height, h.bpp, h.mode == kModeGrey || h.mode == kModeDuotone, &code);
     if (bmp.isNull()) return code;

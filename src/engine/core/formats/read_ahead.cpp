@@ -117,11 +117,15 @@ void ReadAhead::run() {
             if (!stamp(path, e.mtime, e.size)) continue;
             // Large files are not worth holding twice in memory.
             if (uint64_t(e.size) > maxBytes_ / 2) continue;
+            // Nor is an outside program started for a picture nobody asked
+            // for yet (a PostScript file may run for as long as its limit).
+            if (runsProgram(path)) continue;
             held_.push_back(std::move(e));
             slot = std::prev(held_.end());
         }
         LoadRequest req;
         req.path = path;
+        req.runPrograms = false;
         Document doc;
         const int16_t code = loadFile(req, doc);
         {

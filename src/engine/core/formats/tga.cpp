@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 
@@ -74,7 +75,8 @@ int16_t decodeTga(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     const size_t pixels = size_t(w) * ht;
     // Raw data must be all there; run-length data expands at most 128 times.
     if (!rle && pos + pixels * bytesPer > in.size) return kErrRead;
-    if (rle && (in.size - std::min(in.size, pos)) * 128 < pixels) return kErrRead;
+    if (rle && !plausibleSize(pixels, in.size - std::min(in.size, pos), 128)) return kErrTooLarge;
+    if (!fitsCeiling(w, ht, outBpp)) return kErrNoMemory;
 
     int16_t code = kOk;
     Bitmap bmp = Bitmap::create(w, ht, outBpp, grey, &code);

@@ -5,11 +5,14 @@
 #include <cstdarg>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <unordered_set>
 #include <vector>
 
 #include <tiffio.h>
 
 #include "../codes.h"
+#include "budget.h"
 #include "codec.h"
 #include "format_table.h"
 #include "raster_util.h"
@@ -122,21 +125,18 @@ int16_t readPage(TIFF* tif, MemFile& mem, const PageShape& s, Bitmap& out, const
     };
 
     if (!s.native) {
-        // Guard the reader's own raster allocation as we guard ours.
+        // The reader's own raster: not cleared, it writes every pixel (the
+        // page's size was checked against its data and the ceiling).
         if (uint64_t(s.w) * s.h * 4 > kMaxBitmapBytes) return kErrNoMemory;
-        std::vector<uint32_t> raster;
-        try {
-            raster.resize(size_t(s.w) * s.h);
-        } catch (const std::bad_alloc&) {
-            return kErrNoMemory;
-        }
+        std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(s.w) * s.h]);
+        if (!raster) return kErrNoMemory;
         char emsg[1024] = "";
         if (!TIFFRGBAImageOK(tif, emsg)) return kErrSubtype;
-        if (!TIFFReadRGBAImageOriented(tif, s.w, s.h, raster.data(), ORIENTATION_TOPLEFT, 0))
+        if (!TIFFReadRGBAImageOriented(tif, s.w, s.h, raster.get(), ORIENTATION_TOPLEFT, 0))
             return mem.lastError != kOk ? mem.lastError : int16_t(kErrCorrupt);
         for (uint32_t y = 0; y < s.h; ++y) {
             uint8_t* d = bmp.mutableRow(int(y));
-            const uint32_t* r = raster.data() + size_t(y) * s.w;
+            const uint32_t* r = raster.get() + size_t(y) * s.w;
             for (uint32_t x = 0; x < s.w; ++x) {
                 const uint32_t p = r[x];
                 if (s.bpp == 32) {
@@ -229,6 +229,42 @@ int16_t readPage(TIFF* tif, MemFile& mem, const PageShape& s, Bitmap& out, const
     return kOk;
 }
 
+// Decoded bytes one coded byte can give at best, by compression.
+uint64_t bestRatio(const PageShape& s) {
+    switch (s.compression) {
+    case COMPRESSION_NONE: return 1;
+    case COMPRESSION_PACKBITS: return 64;                     // 128 bytes from 2
+    case COMPRESSION_LZW: return 2560;                        // 12-bit codes, strings up to 3839 bytes
+    case COMPRESSION_DEFLATE: case COMPRESSION_ADOBE_DEFLATE: return 1032;
+    case COMPRESSION_JPEG: case COMPRESSION_OJPEG: return 1024;  // a bit a block, chroma halved
+    case COMPRESSION_CCITTRLE: case COMPRESSION_CCITTRLEW: case COMPRESSION_CCITTFAX3: case COMPRESSION_CCITTFAX4:
+        return 8 * std::max<uint64_t>((uint64_t(s.w) * s.bps + 7) / 8, 1);  // a bit a line
+    default: return 1u << 15;
+    }
+}
+
+// Bytes of coded data the page's strips (or tiles) hold inside the file,
+// not counting strips an earlier page already used (`seen`).
+uint64_t codedBytes(TIFF* tif, uint64_t fileSize, std::unordered_set<uint64_t>& seen) {
+    const uint32_t n = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        int err = 0;
+        const uint64_t off = TIFFGetStrileOffsetWithErr(tif, i, &err);
+        const uint64_t len = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+        if (err || off >= fileSize || !seen.insert(off).second) continue;
+        total += std::min(len, fileSize - off);
+    }
+    return total;
+}
+
+struct Page {
+    tdir_t dir = 0;
+    PageShape shape;
+    uint64_t cost = 0;      // bytes decoding it takes (bitmap, and raster for the RGBA reader)
+    bool plausible = true;  // its data can fill the size it declares
+};
+
 TIFF* openMem(MemFile& mem, TIFFOpenOptions* opts) {
     return TIFFClientOpenExt("memory", "rm", &mem, memRead, memWrite, memSeek, memClose, memSize, memMap,
                              memUnmap, opts);
@@ -250,42 +286,73 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (!tif) return mem.lastError == kOk ? kErrBadFormat : kErrCorrupt;
 
     // Pages are the full-resolution directories; thumbnails are not pages.
-    std::vector<tdir_t> pageDirs;
+    // Each one's cost is known before any is decoded.
+    std::vector<Page> pageList;
+    PlausibleFile plausible;
+    std::unordered_set<uint64_t> seenStrips;
     tdir_t dir = 0;
     do {
-        if (!isReducedImage(tif.get())) pageDirs.push_back(dir);
+        if (!isReducedImage(tif.get())) {
+            Page p;
+            p.dir = dir;
+            p.shape = shapeOf(tif.get());
+            const PageShape& sh = p.shape;
+            const uint64_t raw = uint64_t(sh.h) * ((uint64_t(sh.w) * sh.spp * sh.bps + 7) / 8);
+            p.plausible = sh.w > 0 && sh.h > 0 && sh.bpp > 0 &&
+                          plausible.admit(raw, codedBytes(tif.get(), in.size, seenStrips), bestRatio(sh));
+            p.cost = uint64_t(Bitmap::strideFor(int(std::min<uint32_t>(sh.w, kMaxDimension)), sh.bpp)) * sh.h +
+                     (sh.native ? 0 : uint64_t(sh.w) * sh.h * 4);
+            pageList.push_back(p);
+        }
         ++dir;
         if (dir > 10000) break;  // a directory chain this long is hostile
     } while (TIFFReadDirectory(tif.get()));
-    if (pageDirs.empty()) return kErrCorrupt;
-    const int pages = int(pageDirs.size());
-    doc.info.pageCount = pages;
+    if (pageList.empty()) return kErrCorrupt;
+    const int inFile = int(pageList.size());
     doc.info.formatCode = kFmtTiff;
-    if (opts.firstPage < 0 || opts.firstPage >= pages) {
+    if (opts.firstPage < 0 || opts.firstPage >= inFile) {
+        doc.info.pageCount = inFile;
         if (opts.infoOnly && opts.firstPage == 0) return kErrCorrupt;
         return kErrBadParam;
     }
-    if (!TIFFSetDirectory(tif.get(), pageDirs[size_t(opts.firstPage)])) return kErrCorrupt;
-    PageShape first = shapeOf(tif.get());
-    doc.info.width = int(first.w);
-    doc.info.height = int(first.h);
-    doc.info.bpp = first.bpp;
-    if (first.w == 0 || first.h == 0) return kErrBadSize;
+    const Page& firstPage = pageList[size_t(opts.firstPage)];
+    doc.info.width = int(firstPage.shape.w);
+    doc.info.height = int(firstPage.shape.h);
+    doc.info.bpp = firstPage.shape.bpp;
+    int implausible = 0;
+    for (const Page& p : pageList) implausible += p.plausible ? 0 : 1;
+    doc.info.pageCount = inFile - implausible;
+    doc.info.pagesLeftOut = implausible;
+    if (firstPage.shape.w == 0 || firstPage.shape.h == 0) return kErrBadSize;
     if (opts.infoOnly) return kOk;
+    if (!firstPage.plausible) return kErrTooLarge;
 
-    const int last = opts.pageCount < 0 ? pages : std::min(pages, opts.firstPage + opts.pageCount);
+    const int last = opts.pageCount < 0 ? inFile : std::min(inFile, opts.firstPage + opts.pageCount);
+    LoadBudget budget;
+    for (int p = opts.firstPage; p < last; ++p)
+        if (pageList[size_t(p)].plausible && !budget.claim(pageList[size_t(p)].cost)) return kErrNoMemory;
+
+    // A page that does not decode is left out; the first one asked for fails
+    // the load. Running out of memory is never taken for a broken page.
     std::vector<Frame> frames;
+    int brokenPages = 0;
     if (opts.progress) opts.progress(0);
     for (int p = opts.firstPage; p < last; ++p) {
-        if (!TIFFSetDirectory(tif.get(), pageDirs[size_t(p)])) return kErrCorrupt;
+        const Page& page = pageList[size_t(p)];
+        if (!page.plausible) continue;
+        int16_t code = TIFFSetDirectory(tif.get(), page.dir) ? int16_t(kOk) : int16_t(kErrCorrupt);
         mem.lastError = kOk;
-        PageShape s = shapeOf(tif.get());
         Bitmap bmp;
-        const int16_t code = readPage(tif.get(), mem, s, bmp, opts.progress, p - opts.firstPage, last - opts.firstPage);
+        PageShape s;
+        if (code == kOk) {
+            s = shapeOf(tif.get());
+            code = readPage(tif.get(), mem, s, bmp, opts.progress, p - opts.firstPage, last - opts.firstPage);
+        }
+        if (code == kErrNoMemory) return code;
         if (code != kOk) {
-            // A broken later page still leaves the good ones viewable.
-            if (frames.empty()) return code;
-            break;
+            if (frames.empty() && brokenPages == 0 && p == opts.firstPage) return code;
+            ++brokenPages;
+            continue;
         }
         uint16_t orientation = ORIENTATION_TOPLEFT;
         if (s.native && TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &orientation) && orientation > 1 && orientation <= 8 && bmp.bpp() >= 8) {
@@ -295,6 +362,9 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         }
         frames.push_back(Frame{std::move(bmp)});
     }
+    if (frames.empty()) return kErrCorrupt;
+    doc.info.pageCount -= brokenPages;
+    doc.info.pagesLeftOut += brokenPages;
     if (opts.progress) opts.progress(100);
     doc.frames = std::move(frames);
     return kOk;

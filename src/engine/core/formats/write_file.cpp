@@ -10,6 +10,26 @@
 
 namespace qova::engine {
 
+namespace {
+
+// ".NAME.qova-XXXXXX" beside the target. For names near the file system's
+// limit the copy of NAME is shortened (at a character boundary), so that
+// every name that can exist can also be written.
+std::string temporaryName(const std::filesystem::path& dir, const std::string& name) {
+    static const std::string suffix = ".qova-XXXXXX";
+    long max = pathconf(dir.c_str(), _PC_NAME_MAX);
+    if (max <= 0) max = 255;
+    size_t keep = name.size();
+    const size_t room = size_t(max) > suffix.size() + 1 ? size_t(max) - suffix.size() - 1 : 0;
+    if (keep > room) {
+        keep = room;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;  // UTF-8 continuation
+    }
+    return "." + name.substr(0, keep) + suffix;
+}
+
+}  // namespace
+
 int16_t replaceFile(const std::string& path, const std::function<int16_t(const std::string& tmp)>& write) {
     namespace fs = std::filesystem;
     fs::path target(path);
@@ -19,7 +39,8 @@ int16_t replaceFile(const std::string& path, const std::function<int16_t(const s
         if (!ec) target = std::move(real);
     }
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string tmpl = (dir / ("." + target.filename().string() + ".qova-XXXXXX")).string();
+    ignoreFileSizeSignal();
+    std::string tmpl = (dir / temporaryName(dir, target.filename().string())).string();
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());

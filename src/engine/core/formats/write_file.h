@@ -4,9 +4,11 @@
 // memory first.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,20 @@ int16_t replaceFile(const std::string& target, const std::function<int16_t(const
 // `source`'s bytes written over `target` by replaceFile().
 int16_t copyFileReplacing(const std::string& source, const std::string& target);
 
+// A write past the process's file size limit raises SIGXFSZ, which ends the
+// program by default. Ignored, the write fails with EFBIG instead and the
+// caller reports kErrWrite (and removes what it wrote). A handler someone
+// else installed is left alone. Every writer calls this first.
+inline void ignoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction old {};
+        if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) std::signal(SIGXFSZ, SIG_IGN);
+    });
+}
+
 inline int16_t writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    ignoreFileSizeSignal();
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return kErrCannotOpen;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
