@@ -104,7 +104,14 @@ private:
 // --- the data control ---
 
 DataControl::DataControl(QObject* parent)
-    : QObject(parent), cache_(std::make_unique<PictureCache>()), model_(new RecordsModel(this)) {}
+    : QObject(parent),
+      cache_(std::make_unique<PictureCache>()),
+      model_(new RecordsModel(this)),
+      prefetchTimer_(new QTimer(this)) {
+    prefetchTimer_->setSingleShot(true);
+    prefetchTimer_->setInterval(0);
+    shell::connectTrapped(prefetchTimer_, &QTimer::timeout, this, [this] { prefetchNeighbours(); });
+}
 
 DataControl::~DataControl() {
     cache_->clear();
@@ -120,6 +127,7 @@ void DataControl::requireOpen() const {
 }
 
 void DataControl::close() {
+    prefetchTimer_->stop();
     cache_->clear();
     model_->setRecords(nullptr);
     rs_.reset();
@@ -174,7 +182,10 @@ void DataControl::bindGrid(QTableView* grid) {
 
 void DataControl::setReadAhead(bool on) {
     readAhead_ = on;
-    if (!on) cache_->clear();
+    if (!on) {
+        prefetchTimer_->stop();
+        cache_->clear();
+    }
 }
 
 int DataControl::recordCount() const { return rs_ ? rs_->recordCount() : 0; }
@@ -308,22 +319,29 @@ void DataControl::reposition() {
 }
 
 void DataControl::showPicture() {
+    pictureCode_ = engine::kOk;
     if (!img_ || img_->dataField().isEmpty()) return;
     if (!rs_ || !rs_->hasCurrent()) {
         img_->setDataDocument(engine::Document{});
         return;
     }
     RecordSet* rs = rs_.get();
-    const int pos = rs->absolutePosition();
     const QVariant key = rs->key();
     const PictureCache::Decoded d = cache_->get(key.toString(), [&] { return rs->pictureOf(key); });
+    pictureCode_ = d.code;
     img_->setDataDocument(*d.doc);
     if (!readAhead_) {
         cache_->clear();
         return;
     }
-    // The records on either side, decoded while the user looks at this one.
-    QStringList keep{key.toString()};
+    prefetchTimer_->start();
+}
+
+void DataControl::prefetchNeighbours() {
+    if (!rs_ || !rs_->hasCurrent() || !readAhead_) return;
+    RecordSet* rs = rs_.get();
+    const int pos = rs->absolutePosition();
+    QStringList keep{rs->key().toString()};
     for (int p : {pos + 1, pos - 1}) {
         if (p < 0 || p >= rs->recordCount()) continue;
         const QVariant k = rs->keyAt(p);

@@ -17,6 +17,7 @@
 class QAbstractItemModel;
 class QLineEdit;
 class QTableView;
+class QTimer;
 
 namespace qova::engine {
 class ImageControl;
@@ -92,6 +93,10 @@ public:
     // grid one record at a time shows each picture at once. Off in tests
     // that count decodes.
     void setReadAhead(bool on);
+    // The engine code of the picture shown for the current record: kOk for
+    // a picture shown and for a record without one, else why the stored
+    // bytes could not be shown (the control is then empty).
+    int16_t pictureCode() const { return pictureCode_; }
 
 signals:
     // Before the record set acts (Action codes).
@@ -105,6 +110,8 @@ private:
     // The bound controls show the current record (empty without one).
     void reposition();
     void showPicture();
+    // Starts decoding the records on either side of the current one.
+    void prefetchNeighbours();
     void syncGrid();
     // A name typed into the name box is written before the user moves on.
     void commitNameEdit();
@@ -122,6 +129,10 @@ private:
     QString shownName_;
     bool syncingGrid_ = false;
     bool readAhead_ = true;
+    int16_t pictureCode_ = 0;
+    // Fetching the neighbours' bytes waits until the picture shown has been
+    // painted (a zero timer runs after the paint the move asked for).
+    QTimer* prefetchTimer_ = nullptr;
 };
 
 }  // namespace qova::database

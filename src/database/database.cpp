@@ -10,6 +10,7 @@
 
 #include "database/database_file.h"
 #include "database/record_set.h"
+#include "engine/core/codes.h"
 #include "engine/image_control.h"
 #include "shell/context.h"
 #include "shell/error_texts.h"
@@ -263,8 +264,17 @@ void Database::imagePanels() {
 }
 
 void Database::recordShown() {
-    if (ctx_.controls().Img1->isEmpty()) clearImageInfo();
-    else ctx_.UpdateImageInfo();
+    if (!ctx_.controls().Img1->isEmpty()) {
+        ctx_.UpdateImageInfo();
+        return;
+    }
+    clearImageInfo();
+    // A stored picture that cannot be shown is said so where the picture's
+    // size would stand: a message box on every move would stop a user
+    // walking the grid with the arrow keys.
+    if (const int16_t code = dpeople_.pictureCode(); code != engine::kOk)
+        ctx_.controls().StatusBar1->setPanelText(
+            3, shell::engineErrorMessage(QStringLiteral("この画像は表示できません。 "), code));
 }
 
 }  // namespace qova::database

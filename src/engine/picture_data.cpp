@@ -12,9 +12,9 @@
 
 namespace qova::engine {
 
-// The engine's codecs read and write files; the bytes pass through a
-// private temporary file (a few milliseconds for a photo, next to a decode
-// or an encode of tens).
+// The engine's encoders write files: the bytes pass through a private
+// temporary file (a few milliseconds for a photo, next to an encode of tens).
+// Decoding reads the bytes where they are.
 
 int16_t encodePicture(const ImageDocument& doc, int format, int bpp, int quality, QByteArray& out) {
     if (doc.isEmpty()) return kErrBadHandle;
@@ -43,12 +43,11 @@ int16_t encodePicture(const ImageDocument& doc, int format, int bpp, int quality
 
 int16_t decodePicture(const QByteArray& bytes, Document& out) {
     if (bytes.isEmpty()) return kErrRead;
-    QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/qova-picture-XXXXXX"));
-    if (!tmp.open()) return kErrCannotOpen;
-    if (tmp.write(bytes) != bytes.size() || !tmp.flush()) return kErrRead;
     LoadRequest req;
-    req.path = QFile::encodeName(tmp.fileName()).toStdString();
-    return loadFile(req, out);
+    // Whatever a database holds, showing a record never starts an outside
+    // program (a PostScript picture would).
+    req.runPrograms = false;
+    return loadBytes(ByteSpan{reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, req, out);
 }
 
 }  // namespace qova::engine
