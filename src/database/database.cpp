@@ -92,6 +92,10 @@ void Database::Unbind() {
         // Closing cannot fail in a way that matters: the database is let go.
     }
     img->setDataField(QString());
+    // The record's picture went with the database: so do its size in the
+    // status bar and the image menus (an Open cancelled after this leaves
+    // nothing shown).
+    if (img->isEmpty()) clearImageInfo();
 }
 
 void Database::Bind(const QString& path) {
@@ -223,8 +227,6 @@ void Database::mnuDatabaseClose_Click() {
     shell::setHeightTwips(c.Img1, H - shell::kImgHeightMargin);
     shell::setWidthTwips(c.Img1, W - shell::kImgWidthMarginResize);
     if (H > 4900) shell::setHeightTwips(c.File1, H - 4760);
-    // The last record's picture went with the database.
-    if (c.Img1->isEmpty()) clearImageInfo();
 }
 
 void Database::fileCommandFailed(const std::exception& e, const QString& path) {

@@ -149,6 +149,8 @@ void DirSelect::Drive1_Change() {
 void DirSelect::Command1_Click() {
     Command1->setEnabled(false);
     Command2->show();
+    // Abort takes OK's place and its focus, so Enter or Space stops the import.
+    Command2->setFocus();
     Command2->repaint();
     state_.running = true;
     state_.directory = Dir1->path();

@@ -96,6 +96,9 @@ void Database::DirSelect_Click(DirSelect& d) {
     d.Command2->hide();
     d.Command1->show();
     d.setImporting(false);
+    // OK stays off until another directory is chosen: that is where the
+    // user goes next.
+    d.Dir1->setFocus();
     import_.running = false;
     if (!skipped.isEmpty()) {
         QString list = skipped.mid(0, 10).join(QLatin1Char('\n'));

@@ -71,6 +71,13 @@ int16_t Database::loadForRecord(const QString& path) {
 void Database::Command1_Click() {
     const shell::Controls& c = ctx_.controls();
     engine::ImageControl* img = c.Img1;
+    // With no database behind the grid (an Open cancelled) there is nowhere
+    // to add to: say so before the user picks a file.
+    if (!dpeople_.isOpen()) {
+        ctx_.ui().msgBox(QStringLiteral("データベースが開かれていません。\n[データベース] メニューで開くか新規製作してください。"),
+                         shell::OkOnly | shell::Exclamation, QStringLiteral("画像の追加"));
+        return;
+    }
     engine::EngineDialog& dlg = *c.ImgDlg1;
     dlg.filter = kAddFilter;
     dlg.option16 = 0;

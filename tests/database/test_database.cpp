@@ -74,15 +74,28 @@ private slots:
         DatabaseFixture f;
         f.create(f.path("p.mdb"));
         test::writePicture(f.path("a.jpg"), 30, 20);
+        test::writePicture(f.path("b.jpg"), 40, 20);
         f.add(f.path("a.jpg"));
+        f.add(f.path("b.jpg"));
+        f.c().Command2->click();  // b goes, its picture kept for a restore
         f.open(QString());
         QVERIFY(!f.db.Dpeople().isOpen());
         QVERIFY(f.gridNames().isEmpty());
         QVERIFY(f.c().Img1->dataField().isEmpty());
+        QVERIFY(f.c().Img1->isEmpty());  // the last record's picture went with it
+        QCOMPARE(f.ctx.state().fImage, int16_t(0));
         QVERIFY(f.databaseMode());  // the window keeps its mode
-        // Commands on nothing do nothing (no crash, no half record).
+        // Commands on nothing do nothing (no crash, no half record); adding
+        // says why before any file is chosen.
         f.c().Command2->click();
         f.trigger(MenuId::mnuDatabaseDir);
+        f.trigger(MenuId::mnuDatabaseRestore);
+        bool dialogShown = false;
+        engine::EngineDialog::setAnswerHook([&](QDialog&, engine::EngineDialog::Kind) { return dialogShown = true; });
+        f.c().Command1->click();
+        QVERIFY(!dialogShown);
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QVERIFY(f.ui->boxes[0].prompt.contains(QStringLiteral("開かれていません")));
         f.open(f.path("p.mdb"));
         QCOMPARE(f.gridNames(), QStringList{f.path("a.jpg")});
     }
