@@ -27,6 +27,7 @@
 #include "files/files.h"
 #include "output/output.h"
 #include "processing/geometry_commands.h"
+#include "processing/processing.h"
 #include "regions/regions.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
@@ -74,6 +75,7 @@ void Form1::createSubsystems() {
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
     // processing
+    add<processing::Processing>();
     add<processing::Geometry>();
     // regions
     add<regions::Regions>();

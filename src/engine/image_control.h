@@ -175,6 +175,50 @@ public:
     static std::vector<dispid::Entry> dispatchTable();
 
     // --- processing (image_control_ops.cpp) ---
+    // The colour, tone, effect and filter operations on the page shown
+    // (within the region, when one is set), reporting progress; ranges in
+    // core/ops/ranges.h. Each returns the engine code; a failed operation
+    // leaves the picture as it was. Greyscale (275) is above.
+    int16_t brightness(int value);                       // 278
+    int16_t contrast(int value);                         // 272
+    int16_t saturation(int value);                       // 283
+    int16_t histogramContrast(int value);                // 328
+    int16_t hue(int degrees);                            // 277
+    int16_t halftone(int kind, int angle);               // 306
+    int16_t gammaCorrect(int hundredths);                // 300
+    int16_t intensityDetect(int low, int high);          // 296
+    int16_t colourResolution(int bits, int options, int dither, int colours);  // 317
+    int16_t invert();                                    // 279
+    int16_t histogramEqualise();                         // 276
+    int16_t stretchIntensity();                          // 298
+    int16_t posterize(int levels);                       // 290
+    int16_t mosaic(int size);                            // 286
+    int16_t average(int radius);                         // 270
+    int16_t median(int radius);                          // 271
+    int16_t sharpen(int amount);                         // 282
+    int16_t addNoise(int amount, int channel);           // 295
+    int16_t emboss(int direction, int depth);            // 294
+    int16_t oilify(int radius);                          // 412
+    int16_t solarize(int threshold);                     // 408
+    int16_t spatialFilter(int filter);                   // 287
+    // Number of distinct colours of the page shown (391); throws EngineError
+    // 20002 when the control is empty.
+    int32_t countColours();
+    // Computes the histogram of a channel (316: 0 luminance, 1 red, 2 green,
+    // 3 blue) of the whole page shown; histogramCount (445) then reads the
+    // pixel count of a level 0..255 from it (0 before any, or for a level
+    // out of range; saturated at the 32-bit maximum).
+    int16_t computeHistogram(int channel);
+    int32_t histogramCount(int level) const;
+    // Reports a long operation's progress as this control does (the
+    // progress signal, while progress notifications are enabled), for work a
+    // command does elsewhere on its behalf (a scratch store).
+    std::function<void(int percent)> progressReporter();
+
+private:
+    std::vector<uint64_t> histogram_;  // the histogram last computed (316)
+
+public:
 
     // --- regions and the floater (image_control_regions.cpp) ---
     // Bitmap coordinates (region, floater size, point in region) are bitmap
