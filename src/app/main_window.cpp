@@ -23,6 +23,7 @@
 #include "app/help_about.h"
 #include "app/preferences.h"
 #include "app/toolbar.h"
+#include "database/database.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -84,6 +85,7 @@ void Form1::createSubsystems() {
     // output
     add<output::Output>();
     // database
+    add<database::Database>();
     // toolbar and display preferences (app)
     add<Toolbar>();
     add<Preferences>();

@@ -43,6 +43,8 @@ std::span<const Entry> outputEntries();
 
 // display: image_control_display.cpp
 std::span<const Entry> displayEntries();
+// data binding: image_control_data.cpp
+std::span<const Entry> dataEntries();
 
 }  // namespace dispatch
 }  // namespace qova::engine

@@ -331,6 +331,41 @@ public:
     // cannot be read.
     int16_t capture(quint64 window, double left, double top, double width, double height);
 
+    // --- data binding (image_control_data.cpp) ---
+    // The field of the data control's current record the control shows (91;
+    // "" detaches it), the binding option (95), and how the picture goes into
+    // the field when a record is written: bits per pixel (92), format code
+    // (93) and quality factor (94) of the engine's save.
+    QString dataField() const;
+    void setDataField(const QString& field);
+    int dataBindingOption() const;
+    void setDataBindingOption(int option);
+    int dataStorageBits() const;
+    void setDataStorageBits(int bits);
+    int dataStorageFormat() const;
+    void setDataStorageFormat(int format);
+    int dataStorageQuality() const;
+    void setDataStorageQuality(int quality);
+    // The field's value when a record is written: the page shown encoded
+    // with the storage settings in force; empty when the control is empty.
+    // Throws EngineError with the save's code when it cannot be encoded.
+    QByteArray dataPicture() const;
+    // Shows the picture a field holds. Empty bytes, or bytes that do not
+    // decode, leave the control empty (never the previous record's picture);
+    // returns the load's code.
+    int16_t setDataPicture(const QByteArray& bytes);
+    // The same with a picture already decoded (see picture_data.h).
+    void setDataDocument(Document doc);
+
+private:
+    QString dataField_;
+    int dataBindingOption_ = 0;
+    int dataStorageBits_ = 24;
+    int dataStorageFormat_ = 20;
+    int dataStorageQuality_ = -4;
+
+public:
+
     // Tests make engine calls fail: `hook` runs with the dispatch id at the
     // start of every call this control logs, and may throw. Null removes it.
     void setCallHook(std::function<void(int id)> hook);

@@ -31,6 +31,8 @@ constexpr Area kAreas[] = {
     // display
     dispatch::displayEntries,
 
+    // data binding
+    dispatch::dataEntries,
 };
 
 const dispatch::Entry* findEntry(int id, bool put) {
