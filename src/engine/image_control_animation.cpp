@@ -199,6 +199,22 @@ void ImageControl::paintCanvas(QPainter& p, const Bitmap& canvas) {
     const QImage image(canvas.bits(), canvas.width(), canvas.height(), qsizetype(canvas.stride()),
                        QImage::Format_ARGB32);
     const bool reducing = target.width() < canvas.width() || target.height() < canvas.height();
+    if (d->display.active()) {
+        // Through the display palette like any picture: the frame as seen
+        // (over its background, at the view's size), then mapped.
+        const QSize size = target.size().toSize();
+        if (size.isEmpty()) return;
+        QImage flat(size, QImage::Format_RGB32);
+        flat.fill(QColor(bg.r, bg.g, bg.b));
+        QPainter fp(&flat);
+        fp.setRenderHint(QPainter::SmoothPixmapTransform, reducing);
+        fp.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+        fp.end();
+        const QImage mapped = throughDisplayPalette(flat, d->display.palette, d->display.dithering,
+                                                    d->display.option8 == 0);
+        p.drawImage(target.topLeft(), mapped.isNull() ? flat : mapped);
+        return;
+    }
     p.setRenderHint(QPainter::SmoothPixmapTransform, reducing);
     p.drawImage(target, image);
 }

@@ -20,6 +20,7 @@
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
+#include "engine/image_control_display_p.h"
 #include "support/images.h"
 
 using namespace qova::engine;
@@ -306,6 +307,32 @@ private slots:
         doc.setAnimationPlaying(true);
         doc.setAnimationPlaying(false);
         QVERIFY(!doc.animationCanvas());
+    }
+
+    // The canvas on view: its background where no frame drew (white for a
+    // file's GIF), and only the display palette's colours when one is chosen.
+    void canvasIsPaintedOverItsBackground() {
+        ImageControl c;
+        c.resize(200, 150);
+        Document d = threeFrames();
+        d.animation.backColor = 0xFF0000;  // blue
+        c.setDocument(d);
+        c.setViewMode(ImageControl::ViewNormal);
+        c.setAnimationPlaying(true);
+        QImage shot = c.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shot.pixel(50, 35) & 0xFFFFFF, 0x0000FFu);  // past the first frame, inside the canvas
+        c.setAnimationPlaying(false);
+        d.animation.backgroundShown = false;
+        c.setDocument(d);
+        c.setAnimationPlaying(true);
+        shot = c.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shot.pixel(50, 35) & 0xFFFFFF, 0xFFFFFFu);
+        c.setPaintPalette(1);
+        shot = c.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QSet<QRgb> allowed;
+        for (QRgb v : displayPaletteColours(1)) allowed.insert(v | 0xFF000000u);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 64; ++x) QVERIFY(allowed.contains(shot.pixel(x, y) | 0xFF000000u));
     }
 
     // A tiny file declaring a huge screen gets a canvas only as large as its
