@@ -20,6 +20,7 @@
 #include "animation/animation.h"
 #include "animation/toolbox.h"
 #include "app/help_about.h"
+#include "engine/core/formats/read_ahead.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -62,6 +63,8 @@ Form1::~Form1() {
     // The subsystems go before the widgets: nothing a dying widget emits may
     // reach them.
     for (QObject* o : findChildren<QObject*>()) o->blockSignals(true);
+    controls_.Img1->setReadAhead(nullptr);
+    readAhead_.reset();  // waits for a decode under way
 }
 
 void Form1::createSubsystems() {
@@ -108,6 +111,8 @@ void Form1::buildControls() {
 
     c.Img1 = new engine::ImageControl(client_);
     c.Img1->setGeometry(twipsToPixels(shell::kImgLeftWithBrowser), twipsToPixels(shell::kImgTop), 640, 480);
+    readAhead_ = std::make_unique<engine::ReadAhead>();
+    c.Img1->setReadAhead(readAhead_.get());
     // The hidden stores hold pictures only; they are never shown.
     c.Img2 = new engine::ImageStore(QStringLiteral("Img2"), this);
     c.Img3 = new engine::ImageStore(QStringLiteral("Img3"), this);

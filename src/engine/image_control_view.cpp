@@ -141,8 +141,11 @@ QSize ImageControl::screenSize() const {
     return s ? s->size() * s->devicePixelRatio() : QSize(1920, 1080);
 }
 
-double ImageControl::controlWidthPx() const { log(dispid::ControlWidthPx); return viewport()->width(); }
-double ImageControl::controlHeightPx() const { log(dispid::ControlHeightPx); return viewport()->height(); }
+// The control's own size inside its frame, without the scroll bars the
+// present view may show: a picture fitted to it needs none (and the last
+// picture's bars must not make the next one fit smaller).
+double ImageControl::controlWidthPx() const { log(dispid::ControlWidthPx); return maximumViewportSize().width(); }
+double ImageControl::controlHeightPx() const { log(dispid::ControlHeightPx); return maximumViewportSize().height(); }
 
 void ImageControl::setCoordinateUnit(int unit) {
     log(dispid::CoordinateUnit);

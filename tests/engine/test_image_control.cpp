@@ -1,7 +1,11 @@
 // The engine control as the program uses it: loading, pages, handles,
 // the empty-control probe, view rectangles, progress and input events.
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <set>
@@ -17,6 +21,7 @@
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
+#include "engine/native_path.h"
 #include "engine/pan_window.h"
 #include "support/images.h"
 
@@ -386,6 +391,60 @@ private slots:
         ImageControl back;
         QCOMPARE(back.load(dir.filePath("x.png"), 0, 0, -1), int16_t(kOk));
         QVERIFY(qova::test::samePixels(back.currentBitmap(), c.currentBitmap()));
+    }
+
+    // The "reduce large photos" option serves the one load it was set for:
+    // the next load (a conversion, a list click) gets the whole picture.
+    void loadOptionServesOneLoad() {
+        QTemporaryDir dir;
+        ImageControl c;
+        const QSize screen = QGuiApplication::primaryScreen()->size() * QGuiApplication::primaryScreen()->devicePixelRatio();
+        const QString big = writeImage(dir, "big.jpg", screen.width() * 2, screen.height() * 2, 24, 1, kFmtJpeg);
+        c.setLoadOption(1);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QVERIFY(c.bitmapWidth() <= screen.width());
+        QCOMPARE(c.loadOption(), 0);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(c.bitmapWidth(), screen.width() * 2);
+    }
+
+    // The size a picture is fitted to is the control's, whatever scroll
+    // bars the view before it showed.
+    void controlSizeLeavesTheOldScrollBarsOut() {
+        ImageControl c;
+        c.resize(300, 200);
+        c.show();
+        const double w = c.controlWidthPx(), h = c.controlHeightPx();
+        Document d;
+        d.frames.push_back(Frame{qova::test::madeImage(900, 700, 24)});
+        c.setDocument(d);
+        c.setViewMode(ImageControl::ViewNormal);
+        QTRY_VERIFY(c.horizontalScrollBar()->isVisible() || c.verticalScrollBar()->isVisible());
+        QCOMPARE(c.controlWidthPx(), w);
+        QCOMPARE(c.controlHeightPx(), h);
+    }
+
+    // Names that are not UTF-8 (Shift-JIS from old discs) load and save by
+    // their real bytes and read as Japanese.
+    void shiftJisNamesByTheirBytes() {
+        QTemporaryDir dir;
+        // "写真.png" in Shift-JIS.
+        const std::string name = "\x8e\xca\x90\x5e.png";
+        const std::string bytes = QFile::encodeName(dir.path()).toStdString() + "/" + name;
+        const QString made = writeImage(dir, "made.png", 20, 10, 24);
+        QVERIFY(::rename(QFile::encodeName(made).constData(), bytes.c_str()) == 0);
+        const QString path = pathFromNative(bytes);
+        QVERIFY(hasStrayBytes(path));
+        QCOMPARE(nativePath(path), bytes);
+        QCOMPARE(displayName(name), QStringLiteral("写真.png"));
+        QCOMPARE(pathFromNative("plain/写真.png"), QStringLiteral("plain/写真.png"));
+        ImageControl c;
+        QCOMPARE(c.load(path, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(c.bitmapWidth(), 20);
+        QCOMPARE(c.imageSource(), path);
+        const std::string copy = QFile::encodeName(dir.path()).toStdString() + "/\x82\xa0.png";  // "あ.png"
+        QCOMPARE(c.saveFile(pathFromNative(copy), kFmtPng, 0, 0, 0), int16_t(kOk));
+        QVERIFY(::access(copy.c_str(), F_OK) == 0);
     }
 };
 

@@ -213,25 +213,31 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     return loadBytes(file.span(), req, out);
 }
 
-int16_t probeFile(const std::string& path, LoadInfo& info) {
-    FileBytes file;
-    int16_t code = file.open(path);
-    if (code != kOk) return code;
-    const int format = detectFormat(file.span(), path);
+int16_t probeBytes(ByteSpan bytes, const std::string& path, LoadInfo& info) {
+    if (bytes.size == 0) return kErrRead;
+    const int format = detectFormat(bytes, path);
     if (!format) return kErrBadFormat;
     Document doc;
     DecodeOptions opts;
     opts.infoOnly = true;
+    int16_t code;
     try {
-        code = decodeAny(format, file.span(), opts, doc);
+        code = decodeAny(format, bytes, opts, doc);
     } catch (...) {
         code = kErrUnknown;
     }
     if (code != kOk) return code;
-    doc.info.sizeBytes = int64_t(file.size());
+    doc.info.sizeBytes = int64_t(bytes.size);
     if (doc.info.formatCode == 0) doc.info.formatCode = format;
     info = doc.info;
     return kOk;
+}
+
+int16_t probeFile(const std::string& path, LoadInfo& info) {
+    FileBytes file;
+    const int16_t code = file.open(path);
+    if (code != kOk) return code;
+    return probeBytes(file.span(), path, info);
 }
 
 bool runsProgram(const std::string& path) {

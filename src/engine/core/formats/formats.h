@@ -32,6 +32,8 @@ int16_t loadBytes(ByteSpan bytes, const LoadRequest& req, Document& out);
 bool runsProgram(const std::string& path);
 // Reads only what the file says of itself (size, depth, pages).
 int16_t probeFile(const std::string& path, LoadInfo& info);
+// The same from bytes in memory; `path` names formats without a signature.
+int16_t probeBytes(ByteSpan bytes, const std::string& path, LoadInfo& info);
 // Detects the format from the first bytes (and the name for formats that
 // carry no signature). Returns a FormatCode or 0.
 int detectFormat(ByteSpan head, const std::string& path);
