@@ -379,6 +379,8 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     o.stampWidth = req.stampWidth;
     o.stampHeight = req.stampHeight;
     o.stampBpp = req.stampBpp;
+    o.dpiX = doc.frames[size_t(currentPage)].dpiX;
+    o.dpiY = doc.frames[size_t(currentPage)].dpiY;
     return replaceFile(target.string(), [&](const std::string& tmp) -> int16_t {
         if (append) {
             std::error_code copied;
