@@ -452,10 +452,24 @@ int16_t encodeJpeg(const Bitmap& bmp, const std::string& path, const EncodeOptio
     if (opts.stamp) {
         if (opts.stampWidth <= 0 || opts.stampHeight <= 0 || opts.stampWidth > 1024 || opts.stampHeight > 1024)
             return kErrBadParam;
-        Bitmap thumb = makeStamp(bmp, opts.stampWidth, opts.stampHeight, opts.stampBpp == 8 ? 8 : 24);
-        if (thumb.isNull()) return kErrNoMemory;
-        std::vector<uint8_t> t = thumbnailJpeg(thumb);
-        if (t.empty() || t.size() > 60000) return kErrBadParam;
+        // A marker holds at most 65533 bytes: a stamp asked larger than
+        // that allows is written as large as fits, never refused.
+        const size_t room = 65533 - exifWithThumbnail({}).size();
+        int w = opts.stampWidth, h = opts.stampHeight;
+        std::vector<uint8_t> t;
+        for (;;) {
+            Bitmap thumb = makeStamp(bmp, w, h, opts.stampBpp == 8 ? 8 : 24);
+            if (thumb.isNull()) return kErrNoMemory;
+            t = thumbnailJpeg(thumb);
+            if (t.empty()) return kErrNoMemory;
+            if (t.size() <= room) break;
+            if (w <= 8 && h <= 8) return kErrBadParam;
+            // The bytes follow the area: shrink both sides by the root of
+            // the excess, a little more so that a few tries settle it.
+            const double f = std::sqrt(double(room) / double(t.size())) * 0.97;
+            w = std::max(8, std::min(w - 1, int(w * f)));
+            h = std::max(8, std::min(h - 1, int(h * f)));
+        }
         app1 = exifWithThumbnail(t);
     }
 
