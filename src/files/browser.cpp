@@ -128,8 +128,7 @@ void FileBrowser::File1_Click() {
         img->load(path, 0, 0, -1);
         // A file that did not load leaves an empty view empty: no image to
         // report, zoom or process (the Open and start-up paths do the same).
-        if (img->isEmpty()) ctx_.MenuItemsEnable(false);
-        else ctx_.UpdateImageInfo();
+        if (!img->isEmpty()) ctx_.UpdateImageInfo();
     } catch (const std::exception&) {
     }
     img->show();
