@@ -30,6 +30,7 @@
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
+#include "shell/long_command.h"
 #include "shell/menu_bar.h"
 #include "shell/status_bar.h"
 #include "shell/trap.h"
@@ -229,8 +230,9 @@ void Form1::mnuColor_Click() { state_.fListKey = 0; }
 
 void Form1::Img1_Progress(int percent) {
     controls_.StatusBar1->setGaugePercent(percent);
-    // Let the gauge (and whatever else is waiting) repaint mid-operation.
-    QCoreApplication::processEvents();
+    // Let the gauge repaint mid-operation; the user's keys and clicks wait
+    // until the command ends (a key must not start a second load inside this one).
+    shell::processEventsDuringCommand();
 }
 
 void Form1::Timer1_Timer() {
