@@ -272,6 +272,19 @@ Bitmap onWhite(const Bitmap& b, int16_t* code) {
 
 bool greyLevels(const Bitmap& b) { return b.isGrey() || (b.hasPalette() && isGreyPalette(b.palette())); }
 
+}  // namespace
+
+PictureDepth pictureDepth(const Bitmap& b) { return b.isNull() ? PictureDepth{} : PictureDepth{b.bpp(), greyLevels(b)}; }
+
+PictureDepth fileDepth(const std::string& path) {
+    LoadInfo info;
+    if (probeFile(path, info) != kOk) return {};
+    const bool jpeg = info.formatCode == kFmtJpeg;
+    return PictureDepth{info.bpp, info.bpp == 16 || (info.bpp == 8 && jpeg)};
+}
+
+namespace {
+
 // A palette picture at a deeper palette depth: same colours, same indices.
 Bitmap widenedPalette(const Bitmap& b, int bpp, int16_t* code) {
     Bitmap out = Bitmap::createFilled(b.width(), b.height(), bpp, false, 0, code);
