@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <QProcess>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QFile>
 #include <QSpinBox>
@@ -508,6 +509,30 @@ private slots:
         QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
         QVERIFY(::access((dir + "/" + name).c_str(), F_OK) != 0);
         QVERIFY(f.ui->boxes.isEmpty());
+    }
+
+    // The fit on load measures the control without the scroll bars of the
+    // view shown before: a wide picture fits at the same zoom either way.
+    void fitOnLoadIgnoresTheOldScrollBars() {
+        Fixture f;
+        f.ctx.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.ctx.window()));
+        writeImage(f.dir.filePath("w_wide.png"), 2000, 800);
+        writeImage(f.dir.filePath("v_big.png"), 1800, 1600);
+        f.list()->refresh();
+        const auto row = [&](const QString& n) {
+            for (int i = 0; i < f.list()->listCount(); ++i)
+                if (f.list()->entry(i) == n) return i;
+            return -1;
+        };
+        f.list()->setListIndex(row("w_wide.png"));
+        const int16_t fresh = f.s().nZoom;
+        QVERIFY(fresh < 100);
+        f.list()->setListIndex(row("v_big.png"));
+        QTest::keyClick(f.list(), Qt::Key_Apostrophe);  // normal view: scroll bars both ways
+        QTRY_VERIFY(f.c().Img1->verticalScrollBar()->isVisible());
+        f.list()->setListIndex(row("w_wide.png"));
+        QCOMPARE(f.s().nZoom, fresh);
     }
 };
 
