@@ -300,6 +300,7 @@ void FileBrowser::copyKey() {
     ::close(probe);
     Form4 preview(ctx_.mainWindow());
     ctx_.WaitCursorOn();
+    preview.placeBesideQuestion(ctx_.mainWindow());
     preview.show();
     preview.showPreview(target);
     ctx_.WaitCursorOff();

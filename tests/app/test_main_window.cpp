@@ -555,6 +555,25 @@ private slots:
         }
         QCOMPARE(engine::ReadAhead::runningWorkers(), before);
     }
+
+    // The status bar lets the window get narrow enough for the narrow-window
+    // rules: at 2500 twips wide or less the image keeps its size.
+    void windowCanBeNarrowerThanTheBrowserRule() {
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        const int narrow = shell::twipsToPixels(2400);
+        QVERIFY2(w->minimumSizeHint().width() <= narrow, qPrintable(QString::number(w->minimumSizeHint().width())));
+        w->resize(600, 500);
+        QTRY_COMPARE(w->width(), 600);
+        const int imgWidth = w->controls().Img1->width();
+        w->resize(narrow, 500);
+        QTRY_COMPARE(w->width(), narrow);
+        QCOMPARE(w->controls().Img1->width(), imgWidth);
+        // Wide again: the panels take their widths back.
+        w->resize(1000, 600);
+        QTRY_VERIFY(w->controls().StatusBar1->panel(6)->width() >= 60);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)

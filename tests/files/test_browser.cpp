@@ -22,6 +22,7 @@
 #include "engine/native_path.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "files/form4.h"
 #include "shell/file_lists.h"
 #include "shell/status_bar.h"
 #include "support/fake_context.h"
@@ -533,6 +534,23 @@ private slots:
         QTRY_VERIFY(f.c().Img1->verticalScrollBar()->isVisible());
         f.list()->setListIndex(row("w_wide.png"));
         QCOMPARE(f.s().nZoom, fresh);
+    }
+
+    // The copy question sits over the middle of the window: the preview of
+    // the file already there is put beside it, not under it.
+    void copyPreviewBesideTheQuestion() {
+        Fixture f;
+        f.ctx.window()->resize(1024, 720);
+        f.ctx.window()->move(100, 100);
+        f.ctx.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.ctx.window()));
+        files::Form4 preview(f.ctx.window());
+        preview.placeBesideQuestion(f.ctx.window());
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        const QPoint centre = f.ctx.window()->frameGeometry().center();
+        const QRect question(centre.x() - 200, centre.y() - 60, 400, 120);
+        QVERIFY(!preview.frameGeometry().intersects(question));
     }
 };
 

@@ -21,6 +21,7 @@
 #include "engine/image_control.h"
 #include "shell/file_lists.h"
 #include "files/form2.h"
+#include "shell/ui_services.h"
 #include "files/save_commands.h"
 #include "file_commands.h"
 
@@ -224,6 +225,8 @@ private slots:
             QCOMPARE(ui_->boxes[i].prompt, expected[i].first);
             QCOMPARE(ui_->boxes[i].style, expected[i].second);
             QCOMPARE(ui_->boxes[i].title, QString());
+            // The question's title is given empty; the others have none (the program's name).
+            QCOMPARE(ui_->boxes[i].title.isNull(), expected[i].second != 292);
         }
         QVERIFY(QFileInfo(fresh).isDir());
         QCOMPARE(form().state().sDestDir, fresh);
@@ -348,6 +351,34 @@ private slots:
         QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20014, ﾌｧｲﾙを開けません。' が発生しました。"));
         QCOMPARE(bytesOf(target), before);
         QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    // A name is written as typed: blanks around it are part of it.
+    void typedNameKeepsItsBlanks() {
+        showPicture();
+        EngineAnswers a(*c().ImgDlg1);
+        a.answers << EngineAnswers::save(dir_.filePath(" spaced.png "), engine::kFmtPng, 24);
+        form().action(MenuId::mnuFileSave)->trigger();
+        QVERIFY(ui_->boxes.isEmpty());
+        QVERIFY(QFileInfo::exists(dir_.filePath(" spaced.png ")));
+        QVERIFY(!QFileInfo::exists(dir_.filePath("spaced.png")));
+    }
+
+    // The question's window shows the empty title it was given; a box with
+    // no title shows the program's name.
+    void emptyTitleIsShownEmpty() {
+        shell::QtUiServices real;
+        QStringList titles;
+        for (const QString& title : {QStringLiteral(""), QString()}) {
+            QTimer::singleShot(0, this, [&] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                titles << box->windowTitle();
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            real.msgBox(QStringLiteral("ホルダを作成しますか。"), 292, title);
+        }
+        QCOMPARE(titles, QStringList({"", "QOVA"}));
     }
 };
 

@@ -138,8 +138,9 @@ void OpenDialog::showFile(const QString& path) {
 }
 
 QString OpenDialog::filePath() const {
-    const QString n = name_->text().trimmed();
-    if (n.isEmpty()) return QString();
+    // The name as typed, blanks and all; only a name of blanks alone is none.
+    const QString n = name_->text();
+    if (n.trimmed().isEmpty()) return QString();
     if (QFileInfo(n).isAbsolute()) return n;
     return QDir(pane_->directory()).filePath(n);
 }

@@ -160,7 +160,7 @@ void SaveDialog::followFormat() {
 }
 
 void SaveDialog::followName() {
-    const QString suffix = QFileInfo(name_->text().trimmed()).suffix();
+    const QString suffix = QFileInfo(name_->text()).suffix();
     const FormatInfo* now = findFormat(format_->currentData().toInt());
     if (suffix.isEmpty() || (now && hasExtension(*now, suffix.toStdString()))) return;
     const FormatInfo* named = writerForExtension(suffix.toStdString());
@@ -171,8 +171,9 @@ void SaveDialog::followName() {
 
 SaveChoice SaveDialog::choice() const {
     SaveChoice c;
-    const QString n = name_->text().trimmed();
-    c.path = n.isEmpty() ? QString() : (QFileInfo(n).isAbsolute() ? n : QDir(pane_->directory()).filePath(n));
+    // The name as typed, blanks and all; only a name of blanks alone is none.
+    const QString n = name_->text();
+    c.path = n.trimmed().isEmpty() ? QString() : (QFileInfo(n).isAbsolute() ? n : QDir(pane_->directory()).filePath(n));
     c.format = format_->currentData().toInt();
     c.bits = bits_->currentData().toInt();
     const FormatInfo* f = findFormat(c.format);
