@@ -446,6 +446,31 @@ private slots:
         QCOMPARE(c.saveFile(pathFromNative(copy), kFmtPng, 0, 0, 0), int16_t(kOk));
         QVERIFY(::access(copy.c_str(), F_OK) == 0);
     }
+
+    // A picture with transparency shows on white (as it is saved where a
+    // format has no alpha), at its own size and reduced.
+    void transparencyShowsOnWhite() {
+        Bitmap rgba = Bitmap::createFilled(40, 40, 32, false, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                uint8_t* p = rgba.mutableRow(y) + x * 4;
+                p[2] = 255;  // red everywhere, opaque only in the middle
+                p[3] = (x >= 10 && x < 30 && y >= 10 && y < 30) ? 255 : 0;
+            }
+        Document d;
+        d.frames.push_back(Frame{rgba});
+        for (int mode : {int(ImageControl::ViewNormal), int(ImageControl::ViewFit)}) {
+            ImageControl c;
+            c.setFrameShape(QFrame::NoFrame);
+            c.resize(mode == ImageControl::ViewFit ? 20 : 100, mode == ImageControl::ViewFit ? 20 : 100);
+            c.setDocument(d);
+            c.setViewMode(mode);
+            const QImage shot = c.viewport()->grab().toImage();
+            const int k = mode == ImageControl::ViewFit ? 2 : 1;  // the fit halves it
+            QCOMPARE(QColor(shot.pixel(2 / k, 2 / k)), QColor(Qt::white));
+            QCOMPARE(QColor(shot.pixel(20 / k, 20 / k)), QColor(Qt::red));
+        }
+    }
 };
 
 QTEST_MAIN(TestImageControl)
