@@ -8,6 +8,7 @@ set -euo pipefail
 # read from this list: keep it one package name per word.
 RUNTIME=(
   libqt6sql6-sqlite libqt6svg6 qt6-translations-l10n ghostscript fonts-ipafont-gothic
+  libsane1 libcups2
 )
 
 PKGS=(
@@ -22,6 +23,7 @@ PKGS=(
   libjpeg-turbo-progs
   imagemagick libvips-tools
   clang libclang-rt-14-dev
+  cups printer-driver-cups-pdf poppler-utils libsane-dev sane-utils
 )
 
 missing=()

@@ -25,7 +25,9 @@
 #include "engine/image_control.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "output/output.h"
 #include "processing/geometry_commands.h"
+#include "processing/processing.h"
 #include "regions/regions.h"
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
@@ -76,10 +78,12 @@ void Form1::createSubsystems() {
     add<view::Viewing>();
     animation_ = add<animation::Animation>();
     // processing
+    add<processing::Processing>();
     add<processing::Geometry>();
     // regions
     add<regions::Regions>();
     // output
+    add<output::Output>();
     // database
     // toolbar and display preferences (app)
 }

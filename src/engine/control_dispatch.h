@@ -31,6 +31,7 @@ inline QVariant arg(const QVariantList& a, int i) { return i < a.size() ? a[i] :
 std::span<const Entry> documentEntries();  // image_control.cpp
 std::span<const Entry> viewEntries();      // image_control_view.cpp
 // processing: image_control_ops.cpp
+std::span<const Entry> opsEntries();
 
 // regions: image_control_regions.cpp
 std::span<const Entry> regionEntries();
@@ -38,6 +39,7 @@ std::span<const Entry> regionEntries();
 // animation: image_control_animation.cpp
 
 // output: image_control_output.cpp
+std::span<const Entry> outputEntries();
 
 }  // namespace dispatch
 }  // namespace qova::engine

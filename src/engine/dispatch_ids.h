@@ -47,6 +47,52 @@ constexpr int InsertBitmapListItem = 392;
 constexpr int ShowPanWindow = 440;
 
 // Processing (image_control_ops.cpp)
+constexpr int AverageFilter = 270;
+constexpr int MedianFilter = 271;
+constexpr int Contrast = 272;
+constexpr int HistogramEqualise = 276;
+constexpr int Hue = 277;
+constexpr int Brightness = 278;
+constexpr int Invert = 279;
+constexpr int Sharpen = 282;
+constexpr int Saturation = 283;
+constexpr int Mosaic = 286;
+constexpr int SpatialFilter = 287;
+constexpr int Posterize = 290;
+constexpr int Emboss = 294;
+constexpr int AddNoise = 295;
+constexpr int IntensityDetect = 296;
+constexpr int StretchIntensity = 298;
+constexpr int GammaCorrect = 300;
+constexpr int Halftone = 306;
+constexpr int ComputeHistogram = 316;
+constexpr int ColourResolution = 317;
+constexpr int HistogramContrast = 328;
+constexpr int CountColours = 391;
+constexpr int Solarize = 408;
+constexpr int Oilify = 412;
+constexpr int HistogramCount = 445;
+// The engine dialog's parameter dialogs (processing)
+constexpr int DlgBitmap = 11;
+constexpr int DlgColourBits = 12;
+constexpr int DlgPaletteKind = 13;
+constexpr int DlgDithering = 14;
+constexpr int DlgShowColourResolution = 15;
+constexpr int DlgEmbossValue1 = 44;
+constexpr int DlgEmbossValue2 = 45;
+constexpr int DlgShowEmboss = 46;
+constexpr int DlgNoiseValue1 = 47;
+constexpr int DlgNoiseValue2 = 48;
+constexpr int DlgShowAddNoise = 49;
+constexpr int DlgGammaValue = 50;
+constexpr int DlgShowGamma = 51;
+constexpr int DlgDetectLow = 52;
+constexpr int DlgDetectHigh = 53;
+constexpr int DlgShowIntensityDetect = 54;
+constexpr int DlgEffectValue = 55;
+constexpr int DlgShowEffect = 57;
+constexpr int DlgFilterNumber = 58;
+constexpr int DlgShowSpatialFilter = 60;
 
 // Regions and the floater (image_control_regions.cpp)
 constexpr int DisplayLeft = 21;
@@ -89,6 +135,10 @@ constexpr int RepaintRect = 376;
 // Animation playback (image_control_animation.cpp)
 
 // Printing, scanning, capture (image_control_output.cpp)
+constexpr int AcquireTwain = 280;
+constexpr int SelectTwainSource = 281;
+constexpr int RenderToDevice = 303;
+constexpr int Capture = 318;
 
 // Engine dialog control
 constexpr int DlgAngle = 1;        // rotate/shear dialog: angle in hundredths of a degree

@@ -2,9 +2,13 @@
 
 #include "core/codes.h"
 #include "core/handles.h"
+#include "dialogs/colour_resolution_dialog.h"
 #include "dialogs/open_dialog.h"
+#include "dialogs/pair_dialogs.h"
 #include "dialogs/rotate_dialog.h"
 #include "dialogs/save_dialog.h"
+#include "dialogs/spatial_filter_dialog.h"
+#include "dialogs/value_dialogs.h"
 #include "engine_error.h"
 
 namespace qova::engine {
@@ -13,6 +17,13 @@ namespace {
 EngineDialog::AnswerHook& hook() {
     static EngineDialog::AnswerHook h;
     return h;
+}
+
+// The picture a parameter dialog previews; empty for 0 or a stale handle.
+Bitmap pictureOf(uint32_t handle) {
+    Bitmap b;
+    if (handle != 0) HandleTable::instance().get(handle, b);
+    return b;
 }
 }  // namespace
 
@@ -70,6 +81,55 @@ void EngineDialog::showSave(QWidget* owner) {
     stampWidth = c.stampWidth;
     stampHeight = c.stampHeight;
     stampBits = c.stampBits;
+}
+
+void EngineDialog::showEffect(QWidget* owner) {
+    const EffectVariant* variant = EffectDialog::variantFor(flags);
+    if (!variant) throw EngineError(kErrBadParam, "無効なﾊﾟﾗﾒｰﾀが渡されました。");
+    EffectDialog d(*variant, effectValue, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::Effect)) throw dialogCancelled();
+    effectValue = d.value();
+}
+
+void EngineDialog::showGamma(QWidget* owner) {
+    GammaDialog d(gammaValue, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::Gamma)) throw dialogCancelled();
+    gammaValue = d.value();
+}
+
+void EngineDialog::showIntensityDetect(QWidget* owner) {
+    IntensityDetectDialog d(detectLow, detectHigh, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::IntensityDetect)) throw dialogCancelled();
+    detectLow = d.low();
+    detectHigh = d.high();
+}
+
+void EngineDialog::showColourResolution(QWidget* owner) {
+    ColourResolutionDialog d(pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::ColourResolution)) throw dialogCancelled();
+    colourBits = d.bits();
+    paletteKind = d.paletteKind();
+    dithering = d.dithering();
+}
+
+void EngineDialog::showEmboss(QWidget* owner) {
+    EmbossDialog d(embossValue1, embossValue2, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::Emboss)) throw dialogCancelled();
+    embossValue1 = d.direction();
+    embossValue2 = d.depth();
+}
+
+void EngineDialog::showAddNoise(QWidget* owner) {
+    NoiseDialog d(noiseValue1, noiseValue2, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::AddNoise)) throw dialogCancelled();
+    noiseValue1 = d.amount();
+    noiseValue2 = d.channel();
+}
+
+void EngineDialog::showSpatialFilter(QWidget* owner) {
+    SpatialFilterDialog d(flags, pictureOf(bitmap), owner);
+    if (!runDialog(d, Kind::SpatialFilter)) throw dialogCancelled();
+    filterNumber = d.filter();
 }
 
 void EngineDialog::showRotate(QWidget* owner) {

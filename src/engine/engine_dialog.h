@@ -1,6 +1,7 @@
-// The engine dialog control: the engine's own open and save dialogs. The
-// program puts the settings (filter, title, flags …), shows a dialog and
-// reads the results back as properties; Cancel raises EngineError 20150.
+// The engine dialog control: the engine's own open and save dialogs and the
+// parameter dialogs of the processing commands. The program puts the
+// settings (filter, title, flags …), shows a dialog and reads the results
+// back as properties; Cancel raises EngineError 20150.
 #pragma once
 
 #include <QObject>
@@ -45,6 +46,22 @@ public:
     bool pictureGrey = false;
 
     // --- parameter dialogs of the processing commands (their properties) ---
+    // Put before, read after; ranges in core/ops/ranges.h. A start value
+    // outside its range opens the dialog at the operation's usual value.
+    // The picture they preview is `bitmap` (11, below; 0: no preview).
+    int effectValue = 0;    // 55: the one value of the effect dialog
+    int gammaValue = 0;     // 50: gamma in hundredths
+    int detectLow = 0;      // 52
+    int detectHigh = 0;     // 53
+    int embossValue1 = 0;   // 44: light direction, degrees
+    int embossValue2 = 0;   // 45: depth
+    int noiseValue1 = 0;    // 47: amount, percent
+    int noiseValue2 = 0;    // 48: channel (0 all, 1 red, 2 green, 3 blue)
+    // Results only (the dialogs start from the picture, not from these).
+    int colourBits = 0;     // 12
+    int paletteKind = 0;    // 13
+    int dithering = 0;      // 14
+    int filterNumber = 0;   // 58
 
     // --- rotate/shear dialog (its properties) ---
     int angle = 0;                   // 1: hundredths of a degree, clockwise
@@ -59,16 +76,36 @@ public:
         Open,
         Save,
         // parameter dialogs of the processing commands
+        Effect,
+        Gamma,
+        IntensityDetect,
+        ColourResolution,
+        Emboss,
+        AddNoise,
+        SpatialFilter,
 
         // rotate/shear dialog
         Rotate,
 
         // animation palette optimisation
 
+        // scanner dialogs (image_control_output.cpp): the source list, the scan settings
+        ScanSource,
+        ScanSettings,
     };
     void showOpen(QWidget* owner);  // 28
     void showSave(QWidget* owner);  // 42
     // --- show methods of the parameter dialogs (processing) ---
+    // Each shows its dialog modally over `owner` and puts the chosen values
+    // into its properties; Cancel raises 20150 and changes none of them.
+    // The effect dialog raises 20013 when the flags choose no variant.
+    void showEffect(QWidget* owner);            // 57, variant by flags
+    void showGamma(QWidget* owner);             // 51
+    void showIntensityDetect(QWidget* owner);   // 54
+    void showColourResolution(QWidget* owner);  // 15
+    void showEmboss(QWidget* owner);            // 46
+    void showAddNoise(QWidget* owner);          // 49
+    void showSpatialFilter(QWidget* owner);     // 60, families by flags
 
     // --- show method of the rotate/shear dialog ---
     // 2: flags 4 ask a shear angle, anything else a rotation; with bit

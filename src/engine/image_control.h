@@ -33,6 +33,7 @@ class Bitmap;
 class ImageDocument;
 class PanWindow;
 class ReadAhead;
+struct ScanMemory;
 struct Document;
 struct Frame;
 struct LoadInfo;
@@ -178,6 +179,50 @@ public:
     static std::vector<dispid::Entry> dispatchTable();
 
     // --- processing (image_control_ops.cpp) ---
+    // The colour, tone, effect and filter operations on the page shown
+    // (within the region, when one is set), reporting progress; ranges in
+    // core/ops/ranges.h. Each returns the engine code; a failed operation
+    // leaves the picture as it was. Greyscale (275) is above.
+    int16_t brightness(int value);                       // 278
+    int16_t contrast(int value);                         // 272
+    int16_t saturation(int value);                       // 283
+    int16_t histogramContrast(int value);                // 328
+    int16_t hue(int degrees);                            // 277
+    int16_t halftone(int kind, int angle);               // 306
+    int16_t gammaCorrect(int hundredths);                // 300
+    int16_t intensityDetect(int low, int high);          // 296
+    int16_t colourResolution(int bits, int options, int dither, int colours);  // 317
+    int16_t invert();                                    // 279
+    int16_t histogramEqualise();                         // 276
+    int16_t stretchIntensity();                          // 298
+    int16_t posterize(int levels);                       // 290
+    int16_t mosaic(int size);                            // 286
+    int16_t average(int radius);                         // 270
+    int16_t median(int radius);                          // 271
+    int16_t sharpen(int amount);                         // 282
+    int16_t addNoise(int amount, int channel);           // 295
+    int16_t emboss(int direction, int depth);            // 294
+    int16_t oilify(int radius);                          // 412
+    int16_t solarize(int threshold);                     // 408
+    int16_t spatialFilter(int filter);                   // 287
+    // Number of distinct colours of the page shown (391); throws EngineError
+    // 20002 when the control is empty.
+    int32_t countColours();
+    // Computes the histogram of a channel (316: 0 luminance, 1 red, 2 green,
+    // 3 blue) of the whole page shown; histogramCount (445) then reads the
+    // pixel count of a level 0..255 from it (0 before any, or for a level
+    // out of range; saturated at the 32-bit maximum).
+    int16_t computeHistogram(int channel);
+    int32_t histogramCount(int level) const;
+    // Reports a long operation's progress as this control does (the
+    // progress signal, while progress notifications are enabled), for work a
+    // command does elsewhere on its behalf (a scratch store).
+    std::function<void(int percent)> progressReporter();
+
+private:
+    std::vector<uint64_t> histogram_;  // the histogram last computed (316)
+
+public:
 
     // --- regions and the floater (image_control_regions.cpp) ---
     // Bitmap coordinates (region, floater size, point in region) are bitmap
@@ -255,6 +300,27 @@ public:
     // --- animation playback (image_control_animation.cpp) ---
 
     // --- printing, scanning, capture (image_control_output.cpp) ---
+    // Draws the shown bitmap into `painter` at (left, top), width × height
+    // painter units (on a printer set to 300 dpi: 1/300 inch), resampled to
+    // that grid and drawn in bands with progress (303). Returns the engine
+    // code: 20002 when empty, 20013 without an active painter, 20011 for a
+    // size out of range, 20001 short of memory.
+    int16_t renderToDevice(QPainter* painter, double left, double top, double width, double height);
+    // Scanners through SANE, answering with the TWAIN codes (20079 no SANE,
+    // 20082 no device, 20083 busy, 20084 device failure, 20090 cancelled).
+    // The source choice lists the devices in a dialog and keeps the choice
+    // for the run (281); acquiring opens the chosen device (the first one
+    // when none was chosen), asks for mode, resolution and area in a dialog
+    // and scans with a progress box into a new one-page picture (280).
+    int16_t selectTwainSource(QWidget* owner);
+    int16_t acquireTwain(QWidget* owner);
+    // The device the source choice picked ("" until one was picked).
+    QString twainSource() const;
+    // Grabs width × height screen pixels at (left, top) of the window
+    // `window` (0: the whole screen) into a new one-page picture at the
+    // screen's depth (318). 20011 for an empty size, 20000 when the screen
+    // cannot be read.
+    int16_t capture(quint64 window, double left, double top, double width, double height);
 
     // Tests make engine calls fail: `hook` runs with the dispatch id at the
     // start of every call this control logs, and may throw. Null removes it.
@@ -320,6 +386,10 @@ private:
     bool callLogEnabled_ = false;
     mutable std::vector<int> callLog_;
     std::function<void(int)> callHook_;
+    // Output: the chosen scanner and the settings last used on each device.
+    std::shared_ptr<ScanMemory> scanMemory_;
+    // Puts an acquired or captured picture in place of the document.
+    void showAcquired(const Bitmap& b);
 };
 
 }  // namespace qova::engine

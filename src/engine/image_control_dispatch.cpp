@@ -18,6 +18,7 @@ constexpr Area kAreas[] = {
     dispatch::documentEntries,
     dispatch::viewEntries,
     // processing
+    dispatch::opsEntries,
 
     // regions
     dispatch::regionEntries,
@@ -25,6 +26,7 @@ constexpr Area kAreas[] = {
     // animation
 
     // output
+    dispatch::outputEntries,
 
 };
 

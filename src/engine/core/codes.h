@@ -37,6 +37,8 @@ enum Code : int16_t {
     kErrTwainFailure = 20080,
     kErrTwainNoMemory = 20081,
     kErrTwainNoSource = 20082,
+    kErrTwainBusy = 20083,         // the scanner serves someone else
+    kErrTwainDevice = 20084,       // the scanner or its driver failed
     kErrTwainCancelled = 20090,
     kErrDialogCancelled = 20150,   // an engine dialog was cancelled (raised, not returned)
 };

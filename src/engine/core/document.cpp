@@ -177,10 +177,23 @@ int16_t ImageDocument::save(const SaveRequest& req) const {
 
 int16_t ImageDocument::applyToPage(const PageOp& op) {
     if (isEmpty()) return kErrBadHandle;
+    // Progress reports let the program's events run mid-operation, and one
+    // may load another picture or set another region: the operation works
+    // on copies, and its result is kept only for the page it was made from.
     Bitmap page = currentBitmap();
-    const int16_t code = op(page, region());
-    if (code == kOk) setCurrentBitmap(page);
-    return code;
+    const Region region = region_;
+    const uint64_t serial = serial_;
+    const int16_t code = op(page, region.isEmpty() ? nullptr : &region);
+    if (code != kOk) return code;
+    if (serial_ != serial) return kErrBadHandle;
+    // An operation with nothing to do (stretching a picture that spans every
+    // level) hands the page back untouched: the view keeps what it drew.
+    const Bitmap& before = currentBitmap();
+    if (page.sharesWith(before) && page.width() == before.width() && page.height() == before.height() &&
+        page.bpp() == before.bpp() && page.isGrey() == before.isGrey() && page.palette() == before.palette())
+        return kOk;
+    setCurrentBitmap(page);
+    return kOk;
 }
 
 int16_t ImageDocument::combine(double dx, double dy, double w, double h, uint32_t srcHandle, double sx, double sy,

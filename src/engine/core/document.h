@@ -130,7 +130,8 @@ public:
     // Runs `op` on the page shown (with the region, when one is set) and
     // keeps the result only when it returns kOk, so a failed operation
     // leaves the picture as it was. Returns the operation's code, or
-    // kErrBadHandle when the document is empty.
+    // kErrBadHandle when the document is empty or its page shown was
+    // replaced while the operation ran (the result is then dropped).
     using PageOp = std::function<int16_t(Bitmap& page, const Region* region)>;
     int16_t applyToPage(const PageOp& op);
     // Operations several callers share (the visible control and the hidden

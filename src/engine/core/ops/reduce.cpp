@@ -1,8 +1,10 @@
 #include "reduce.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numeric>
 
 #include "../codes.h"
@@ -145,15 +147,30 @@ Palette fixedPalette(int n) {
     return p;
 }
 
-// Nearest palette entry for every 5-bit cell (centre of the cell).
-std::vector<uint8_t> inverseMap(const Palette& pal) {
-    std::vector<uint8_t> map(32768);
-    for (uint32_t k = 0; k < 32768; ++k) {
-        const Rgb c{uint8_t(((k >> 10) << 3) | 4), uint8_t((((k >> 5) & 31) << 3) | 4), uint8_t(((k & 31) << 3) | 4)};
-        map[k] = uint8_t(nearestEntry(pal, c));
+// Nearest palette entry of a 5-bit cell (its centre), found the first time
+// a pixel falls into the cell: a picture uses a fraction of the 32768 cells,
+// and a small one (a dialog's preview) a small fraction, so filling the
+// whole table first would cost more than the mapping. Rows mapped in
+// parallel may find the same cell at once; both store the same entry.
+class InverseMap {
+public:
+    explicit InverseMap(const Palette& pal) : pal_(pal), map_(new std::atomic<int16_t>[32768]) {
+        for (uint32_t k = 0; k < 32768; ++k) map_[k].store(-1, std::memory_order_relaxed);
     }
-    return map;
-}
+    uint8_t operator[](uint32_t k) const {
+        int16_t v = map_[k].load(std::memory_order_relaxed);
+        if (v < 0) {
+            const Rgb c{uint8_t(((k >> 10) << 3) | 4), uint8_t((((k >> 5) & 31) << 3) | 4), uint8_t(((k & 31) << 3) | 4)};
+            v = int16_t(nearestEntry(pal_, c));
+            map_[k].store(v, std::memory_order_relaxed);
+        }
+        return uint8_t(v);
+    }
+
+private:
+    const Palette& pal_;
+    std::unique_ptr<std::atomic<int16_t>[]> map_;
+};
 
 inline uint32_t cellOf(int r, int g, int b) { return (uint32_t(r >> 3) << 10) | (uint32_t(g >> 3) << 5) | uint32_t(b >> 3); }
 
@@ -163,7 +180,7 @@ Bitmap mapToPalette(const Bitmap& src, const Palette& pal, int dither, Progress&
     Bitmap idx = Bitmap::create(w, h, 8, false);
     if (idx.isNull()) return idx;
     idx.setPalette(pal);
-    const std::vector<uint8_t> map = inverseMap(pal);
+    const InverseMap map(pal);
     if (dither == kDitherDiffusion) {
         // Floyd–Steinberg must run in order; errors in 1/16 units.
         std::vector<int> cur(size_t(w + 2) * 3, 0), next(size_t(w + 2) * 3, 0);
