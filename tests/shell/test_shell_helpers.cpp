@@ -62,9 +62,10 @@ private slots:
     // The texts the user sees, exactly as they were written by hand before
     // they came from the engine's table.
     void fileTypeTexts() {
+        // The classic list, then today's pictures (PNG, GIF, WebP) after it.
         QCOMPARE(startPattern(),
                  QStringLiteral("*.cmp;*.jpe;*.jpg;*.jpeg;*.jff;*.jtf;*.bmp;*.tif;*.tga;*.pcx;*.cal;*.mac;*.img;*.msp;"
-                                "*.wpg;*.ras;*.pct;*.pcd;*.eps;*.wmf;*.psd;*.avi"));
+                                "*.wpg;*.ras;*.pct;*.pcd;*.eps;*.wmf;*.psd;*.avi;*.png;*.gif;*.webp"));
         WindowState s;
         fillFormatTable(s);
         const char* const rows[22][2] = {

@@ -320,7 +320,10 @@ int16_t toSaveDepth(Frame& f, const FormatInfo& fmt, int bpp) {
         clear.resize(size_t(src.width()) * size_t(src.height()));
         for (int y = 0; y < src.height(); ++y)
             for (int x = 0; x < src.width(); ++x)
-                if (src.row(y)[x * 4 + 3] == 0) anyClear = clear[size_t(y) * src.width() + x] = 1;
+                if (src.row(y)[x * 4 + 3] == 0) {
+                    clear[size_t(y) * src.width() + x] = 1;
+                    anyClear = true;
+                }
     }
     Bitmap base = src;
     if (src.bpp() == 32) {
