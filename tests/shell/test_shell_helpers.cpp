@@ -88,7 +88,10 @@ private slots:
                                    ".TGA", ".PCX", ".CAL", ".MAC", ".MSP", ".IMG", ".WPG", ".RAS",
                                    ".PCT", ".PCD", ".EPS", ".WMF", ".AVI", ".PSD", ".JPE"};
         for (const QString& ext : loads) QVERIFY2(loadsOnClick("name" + ext.toLower()), qPrintable(ext));
-        for (const char* name : {"a.png", "a.ico", "a.cur", "a.txt", "a.wfx", "jpg", ""})
+        // Today's pictures too (PNG, WebP), beyond the classic list.
+        QVERIFY(loadsOnClick("a.png"));
+        QVERIFY(loadsOnClick("a.webp"));
+        for (const char* name : {"a.ico", "a.cur", "a.txt", "a.wfx", "jpg", ""})
             QVERIFY2(!loadsOnClick(QString::fromLatin1(name)), name);
     }
 
