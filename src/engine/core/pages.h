@@ -21,6 +21,10 @@ struct Frame {
     Disposal disposal = Disposal::None;
     int transparentIndex = -1;  // palette index drawn as transparent, −1 = none
     bool waitForInput = false;
+    // Dots per inch the file gave for this page, 0 when it gave none. Kept
+    // with the page so that saving (and printing) keeps its size on paper.
+    double dpiX = 0;
+    double dpiY = 0;
 };
 
 struct AnimationInfo {
