@@ -11,6 +11,7 @@
 
 #include "../codes.h"
 #include "histogram.h"
+#include "pixel_runs.h"
 #include "op_support.h"
 #include "ranges.h"
 
@@ -61,11 +62,13 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         bmp.setPalette(std::move(p));
         return;
     }
+    // One table for every channel (all but a few operations): the row is a
+    // run of bytes.
+    const bool same = luts[0] == luts[1] && luts[1] == luts[2];
     switch (bmp.bpp()) {
     case 8:
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
-            const Lut& l = luts[0];
-            for (int x = x0; x < x1; ++x) d[x] = l[s[x]];
+            lutBytes(s + x0, d + x0, size_t(x1 - x0), luts[0].data());
         });
         break;
     case 16: {
@@ -78,6 +81,12 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         break;
     }
     case 24:
+        if (same) {
+            forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+                lutBytes(s + size_t(x0) * 3, d + size_t(x0) * 3, size_t(x1 - x0) * 3, luts[0].data());
+            });
+            break;
+        }
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
             const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
             for (int x = x0 * 3; x < x1 * 3; x += 3) {
@@ -86,6 +95,12 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         });
         break;
     case 32:
+        if (same) {
+            forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+                lutBytes(s + size_t(x0) * 4, d + size_t(x0) * 4, size_t(x1 - x0) * 4, luts[0].data(), true);
+            });
+            break;
+        }
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
             const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
             for (int x = x0 * 4; x < x1 * 4; x += 4) {
@@ -131,6 +146,24 @@ template <int CN, typename V, typename F>
 void colourRow(const uint8_t* s, uint8_t* d, int x0, int x1, const V& vec, const F& f) {
     int x = x0;
 #if CV_SIMD128
+    if constexpr (CN == 3 && !std::is_same_v<V, NoVector>) {
+        // Where the processor splits pixels into planes quickly, 64 at a time
+        // through the planes.
+        if (havePlanes64()) {
+            alignas(64) uint8_t pb[64], pg[64], pr[64];
+            for (; x + 64 <= x1; x += 64) {
+                split64(s + size_t(x) * 3, pb, pg, pr);
+                for (int k = 0; k < 64; k += 16) {
+                    v_uint8x16 b = cv::v_load_aligned(pb + k), g = cv::v_load_aligned(pg + k), r = cv::v_load_aligned(pr + k);
+                    vec(b, g, r);
+                    cv::v_store_aligned(pb + k, b);
+                    cv::v_store_aligned(pg + k, g);
+                    cv::v_store_aligned(pr + k, r);
+                }
+                join64(pb, pg, pr, d + size_t(x) * 3);
+            }
+        }
+    }
     if constexpr (!std::is_same_v<V, NoVector>) for (; x + 16 <= x1; x += 16) {
         v_uint8x16 b, g, r, a;
         if constexpr (CN == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
