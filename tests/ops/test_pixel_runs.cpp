@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine/core/bitmap.h"
+#include "engine/core/codes.h"
+#include "engine/core/ops/ops.h"
 #include "engine/core/ops/pixel_runs.h"
 
 using namespace qova::engine;
@@ -68,6 +70,50 @@ private slots:
             }
             QCOMPARE(int(out[size_t(n)]), 0xA5);
         }
+    }
+
+    // Long rows go through the fast runs, a one-pixel picture through the
+    // plain per-pixel code: every colour operation must agree pixel for pixel.
+    void wideRowsAgreeWithSinglePixels_data() {
+        QTest::addColumn<int>("which");
+        QTest::newRow("detect") << 0;
+        QTest::newRow("saturation") << 1;
+        QTest::newRow("hue") << 2;
+        QTest::newRow("greyscale") << 3;
+        QTest::newRow("gamma") << 4;
+        QTest::newRow("invert 32-bit") << 5;
+    }
+    void wideRowsAgreeWithSinglePixels() {
+        QFETCH(int, which);
+        const int bpp = which == 5 ? 32 : 24;
+        auto run = [&](Bitmap& b) -> int16_t {
+            switch (which) {
+            case 0: return ops::intensityDetect(b, 60, 190);
+            case 1: return ops::saturation(b, 70);
+            case 2: return ops::hue(b, 130);
+            case 3: return ops::greyscale(b, 8);
+            case 4: return ops::gammaCorrect(b, 180);
+            default: return ops::invert(b);
+            }
+        };
+        const int w = 203, h = 3, cn = bpp / 8;
+        Bitmap wide = Bitmap::create(w, h, bpp);
+        for (int y = 0; y < h; ++y) {
+            uint8_t* r = wide.mutableRow(y);
+            for (int i = 0; i < w * cn; ++i) r[i] = uint8_t(i * 89 + y * 41 + (i >> 5));
+        }
+        Bitmap out = wide;
+        QCOMPARE(run(out), int16_t(kOk));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                Bitmap one = Bitmap::create(1, 1, bpp);
+                std::memcpy(one.mutableRow(0), wide.row(y) + size_t(x) * cn, size_t(cn));
+                QCOMPARE(run(one), int16_t(kOk));
+                QCOMPARE(one.bpp(), out.bpp());
+                const int ocn = out.bpp() / 8;
+                if (std::memcmp(one.row(0), out.row(y) + size_t(x) * ocn, size_t(ocn)) != 0)
+                    QFAIL(qPrintable(QStringLiteral("row %1 pixel %2").arg(y).arg(x)));
+            }
     }
 
     void planesSplitAndJoin() {
