@@ -82,6 +82,8 @@ private slots:
         QTest::newRow("greyscale") << 3;
         QTest::newRow("gamma") << 4;
         QTest::newRow("invert 32-bit") << 5;
+        QTest::newRow("saturation doubled") << 6;
+        QTest::newRow("saturation to grey") << 7;
     }
     void wideRowsAgreeWithSinglePixels() {
         QFETCH(int, which);
@@ -93,6 +95,8 @@ private slots:
             case 2: return ops::hue(b, 130);
             case 3: return ops::greyscale(b, 8);
             case 4: return ops::gammaCorrect(b, 180);
+            case 6: return ops::saturation(b, 100);
+            case 7: return ops::saturation(b, -100);
             default: return ops::invert(b);
             }
         };
@@ -114,6 +118,19 @@ private slots:
                 if (std::memcmp(one.row(0), out.row(y) + size_t(x) * ocn, size_t(ocn)) != 0)
                     QFAIL(qPrintable(QStringLiteral("row %1 pixel %2").arg(y).arg(x)));
             }
+    }
+
+    void mirroredRuns() {
+        std::vector<uint8_t> px(3 * 300);
+        for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 7 + (i >> 7));
+        for (int n = 0; n <= 300; n += (n < 140 ? 1 : 37)) {
+            std::vector<uint8_t> out(size_t(n) * 3 + 1, 0xA5);
+            mirrorRun24(px.data(), out.data(), n);
+            for (int x = 0; x < n; ++x)
+                if (std::memcmp(out.data() + 3 * x, px.data() + 3 * (n - 1 - x), 3) != 0)
+                    QFAIL(qPrintable(QStringLiteral("length %1 pixel %2").arg(n).arg(x)));
+            QCOMPARE(int(out[size_t(n) * 3]), 0xA5);
+        }
     }
 
     void planesSplitAndJoin() {

@@ -68,7 +68,19 @@ struct PlaneIndex {
     alignas(64) uint8_t joinBG[3][64];  // output register o: byte i from plane b or g
     alignas(64) uint8_t joinR[3][64];   // or from plane r
     uint64_t isR[3];
+    alignas(64) uint8_t mirrorAB[3][64];  // output register o of 64 pixels in reverse order:
+    alignas(64) uint8_t mirrorC[3][64];   // bytes from the first 128 or the last 64
+    uint64_t mirrorInC[3];
     PlaneIndex() {
+        for (int o = 0; o < 3; ++o) {
+            mirrorInC[o] = 0;
+            for (int i = 0; i < 64; ++i) {
+                const int k = 64 * o + i, j = k / 3, c = k % 3, from = 3 * (63 - j) + c;
+                mirrorAB[o][i] = uint8_t(from & 127);
+                mirrorC[o][i] = uint8_t((from - 128) & 63);
+                if (from >= 128) mirrorInC[o] |= 1ull << i;
+            }
+        }
         for (int c = 0; c < 3; ++c) {
             inC[c] = 0;
             for (int j = 0; j < 64; ++j) {
@@ -150,6 +162,63 @@ QOVA_VBMI int lumaVbmi(const uint8_t* s, int n, uint8_t* out) {
     return x;
 }
 
+// l + ((c − l) · k >> 8) clamped to 0..255, for 32 lanes of one channel:
+// (c − l) · 128 and k · 2 both fit 16 bits, and the high half of their
+// product is exactly (c − l) · k >> 8.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i saturateHalf(__m512i c, __m512i l, __m512i k2) {
+    const __m512i t = _mm512_mulhi_epi16(_mm512_slli_epi16(_mm512_sub_epi16(c, l), 7), k2);
+    return _mm512_add_epi16(l, t);
+}
+
+QOVA_VBMI int saturationVbmi(const uint8_t* s, uint8_t* d, int n, int k) {
+    const __m512i k2 = _mm512_set1_epi16(int16_t(k * 2));
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i b, g, r;
+        splitRegs(s + size_t(x) * 3, b, g, r);
+        __m512i outs[3];
+        __m512i half[2][3];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i bh = h ? _mm512_extracti64x4_epi64(b, 1) : _mm512_castsi512_si256(b);
+            const __m256i gh = h ? _mm512_extracti64x4_epi64(g, 1) : _mm512_castsi512_si256(g);
+            const __m256i rh = h ? _mm512_extracti64x4_epi64(r, 1) : _mm512_castsi512_si256(r);
+            const __m512i l = lumaHalf(bh, gh, rh);
+            half[h][0] = saturateHalf(_mm512_cvtepu8_epi16(bh), l, k2);
+            half[h][1] = saturateHalf(_mm512_cvtepu8_epi16(gh), l, k2);
+            half[h][2] = saturateHalf(_mm512_cvtepu8_epi16(rh), l, k2);
+        }
+        for (int c = 0; c < 3; ++c) {
+            // Signed 16 to unsigned 8 with saturation; packus works within
+            // 128-bit lanes, so the halves are put back in order after.
+            const __m512i packed = _mm512_packus_epi16(half[0][c], half[1][c]);
+            outs[c] = _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
+        }
+        const PlaneIndex& p = planeIndex();
+        for (int o = 0; o < 3; ++o) {
+            const __m512i bg = _mm512_permutex2var_epi8(outs[0], _mm512_load_si512(p.joinBG[o]), outs[1]);
+            const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), outs[2]);
+            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
+        }
+    }
+    return x;
+}
+
+QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
+    const PlaneIndex& p = planeIndex();
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        const uint8_t* from = s + size_t(n - 64 - x) * 3;
+        const __m512i a0 = _mm512_loadu_si512(from), a1 = _mm512_loadu_si512(from + 64),
+                      a2 = _mm512_loadu_si512(from + 128);
+        for (int o = 0; o < 3; ++o) {
+            const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.mirrorAB[o]), a1);
+            const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.mirrorC[o]), a2);
+            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.mirrorInC[o], ab, cc));
+        }
+    }
+    return x;
+}
+
 #pragma GCC diagnostic pop
 
 bool haveVbmi() {
@@ -172,6 +241,26 @@ void lumaRun24(const uint8_t* s, int n, uint8_t* out) {
     for (; x < n; ++x) {
         const uint8_t* p = s + size_t(x) * 3;
         out[x] = uint8_t(luma(p[2], p[1], p[0]));
+    }
+}
+
+int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) return saturationVbmi(s, d, n, k);
+#endif
+    (void)s; (void)d; (void)n; (void)k;
+    return 0;
+}
+
+void mirrorRun24(const uint8_t* s, uint8_t* d, int n) {
+    int x = 0;
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) x = mirrorVbmi(s, d, n);
+#endif
+    for (; x < n; ++x) {
+        const uint8_t* p = s + size_t(n - 1 - x) * 3;
+        uint8_t* q = d + size_t(x) * 3;
+        q[0] = p[0]; q[1] = p[1]; q[2] = p[2];
     }
 }
 

@@ -17,6 +17,15 @@ void lutBytes(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool k
 // Luminance (luma() of bitmap.h, exactly) of n pixels of 24 bits.
 void lumaRun24(const uint8_t* s, int n, uint8_t* out);
 
+// Saturation scaled by k/256 about each pixel's luminance (as the saturation
+// operation): the first pixels of a 24-bit run, 64 at a time; returns how
+// many it did (0 where the processor cannot), the caller does the rest.
+int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
+
+// n pixels of 24 bits in reverse order: d's first is s's last. s and d
+// must not overlap.
+void mirrorRun24(const uint8_t* s, uint8_t* d, int n);
+
 // Whether split64/join64 run on this processor (else callers keep their own
 // way of reading pixels).
 bool havePlanes64();

@@ -492,6 +492,15 @@ int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressF
         g = std::clamp(l + (((g - l) * k) >> 8), 0, 255);
         b = std::clamp(l + (((b - l) * k) >> 8), 0, 255);
     };
+    if (bmp.bpp() == 24 && havePlanes64()) {
+        if (const int16_t c = prepare(bmp, region)) return c;
+        Progress pr(progress);
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const int done = saturationRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, x1 - x0, k);
+            colourRow<3>(s, d, x0 + done, x1, NoVector{}, f);
+        });
+        return kOk;
+    }
 #if CV_SIMD128
     auto vec = [kv = cv::v_setall_s16(int16_t(k))](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
         v_uint16x8 b0, b1, g0, g1, r0, r1;
