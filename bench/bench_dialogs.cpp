@@ -81,7 +81,7 @@ class QuietUi : public shell::UiServices {
 public:
     shell::MsgResult msgBox(const QString&, int, const QString&) override { return shell::MsgOk; }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&, bool) override { return {}; }
     void quit() override {}
     bool chooseColour(uint32_t&, const QString&) override { return false; }
 };

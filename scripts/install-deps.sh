@@ -14,7 +14,7 @@ RUNTIME=(
 PKGS=(
   "${RUNTIME[@]}"
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
   libgraphicsmagick++1-dev graphicsmagick
   libopencv-imgproc-dev

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,6 +21,9 @@
 #include "animation/animation.h"
 #include "animation/toolbox.h"
 #include "app/help_about.h"
+#include "app/preferences.h"
+#include "app/toolbar.h"
+#include "database/database.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -81,7 +85,10 @@ void Form1::createSubsystems() {
     // output
     add<output::Output>();
     // database
+    add<database::Database>();
     // toolbar and display preferences (app)
+    add<Toolbar>();
+    add<Preferences>();
 }
 
 animation::Form6* Form1::form6() const { return animation_->form6(); }
@@ -228,8 +235,12 @@ void Form1::mnuColor_Click() { state_.fListKey = 0; }
 
 void Form1::Img1_Progress(int percent) {
     controls_.StatusBar1->setGaugePercent(percent);
-    // Let the gauge (and whatever else is waiting) repaint mid-operation.
-    QCoreApplication::processEvents();
+    // Let the gauge and the window repaint mid-operation, but keep the
+    // user's clicks and keys queued until the command is through: a key
+    // handled now would start a second load inside this one, and a toolbar
+    // button would act on a picture that is half there. They run, in order,
+    // as soon as the command returns to the event loop.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void Form1::Timer1_Timer() {

@@ -41,5 +41,10 @@ std::span<const Entry> regionEntries();
 // output: image_control_output.cpp
 std::span<const Entry> outputEntries();
 
+// display: image_control_display.cpp
+std::span<const Entry> displayEntries();
+// data binding: image_control_data.cpp
+std::span<const Entry> dataEntries();
+
 }  // namespace dispatch
 }  // namespace qova::engine

@@ -140,6 +140,17 @@ constexpr int SelectTwainSource = 281;
 constexpr int RenderToDevice = 303;
 constexpr int Capture = 318;
 
+// Display preferences (image_control_display.cpp)
+constexpr int DitheringMethod = 6;
+constexpr int PaintOption8 = 8;
+constexpr int PaintPalette = 19;
+// Data binding (image_control_data.cpp)
+constexpr int DataField = 91;
+constexpr int DataStorageBits = 92;
+constexpr int DataStorageFormat = 93;
+constexpr int DataStorageQuality = 94;
+constexpr int DataBindingOption = 95;
+
 // Engine dialog control
 constexpr int DlgAngle = 1;        // rotate/shear dialog: angle in hundredths of a degree
 constexpr int DlgAngleOption = 3;  // rotate: enlarge; shear: horizontal

@@ -295,6 +295,19 @@ public:
 
     // --- animation playback (image_control_animation.cpp) ---
 
+    // --- display preferences (image_control_display.cpp) ---
+    // How the view paints the picture. With a display palette it shows only
+    // that palette's colours (as a 256-colour screen would), dithered by the
+    // chosen method unless paint option 8 asks for the nearest colour. The
+    // setters take effect at the next paint (repaint, 285); out-of-range
+    // values throw EngineError 20013.
+    int ditheringMethod() const;           // 6: 0 ordered (pattern), 1 error diffusion
+    void setDitheringMethod(int method);
+    int paintOption8() const;              // 8: 0 dithers; any other value takes the nearest colour
+    void setPaintOption8(int value);
+    int paintPalette() const;              // 19: 0 none, 1 fixed (256 colours), 2 or 3 browser (216)
+    void setPaintPalette(int palette);
+
     // --- printing, scanning, capture (image_control_output.cpp) ---
     // Draws the shown bitmap into `painter` at (left, top), width × height
     // painter units (on a printer set to 300 dpi: 1/300 inch), resampled to
@@ -317,6 +330,41 @@ public:
     // screen's depth (318). 20011 for an empty size, 20000 when the screen
     // cannot be read.
     int16_t capture(quint64 window, double left, double top, double width, double height);
+
+    // --- data binding (image_control_data.cpp) ---
+    // The field of the data control's current record the control shows (91;
+    // "" detaches it), the binding option (95), and how the picture goes into
+    // the field when a record is written: bits per pixel (92), format code
+    // (93) and quality factor (94) of the engine's save.
+    QString dataField() const;
+    void setDataField(const QString& field);
+    int dataBindingOption() const;
+    void setDataBindingOption(int option);
+    int dataStorageBits() const;
+    void setDataStorageBits(int bits);
+    int dataStorageFormat() const;
+    void setDataStorageFormat(int format);
+    int dataStorageQuality() const;
+    void setDataStorageQuality(int quality);
+    // The field's value when a record is written: the page shown encoded
+    // with the storage settings in force; empty when the control is empty.
+    // Throws EngineError with the save's code when it cannot be encoded.
+    QByteArray dataPicture() const;
+    // Shows the picture a field holds. Empty bytes, or bytes that do not
+    // decode, leave the control empty (never the previous record's picture);
+    // returns the load's code.
+    int16_t setDataPicture(const QByteArray& bytes);
+    // The same with a picture already decoded (see picture_data.h).
+    void setDataDocument(Document doc);
+
+private:
+    QString dataField_;
+    int dataBindingOption_ = 0;
+    int dataStorageBits_ = 24;
+    int dataStorageFormat_ = 20;
+    int dataStorageQuality_ = -4;
+
+public:
 
     // Tests make engine calls fail: `hook` runs with the dispatch id at the
     // start of every call this control logs, and may throw. Null removes it.

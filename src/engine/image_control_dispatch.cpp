@@ -28,6 +28,11 @@ constexpr Area kAreas[] = {
     // output
     dispatch::outputEntries,
 
+    // display
+    dispatch::displayEntries,
+
+    // data binding
+    dispatch::dataEntries,
 };
 
 const dispatch::Entry* findEntry(int id, bool put) {

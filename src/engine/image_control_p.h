@@ -10,6 +10,7 @@
 
 #include "core/document.h"
 #include "image_control.h"
+#include "image_control_display_p.h"
 #include "image_control_regions_p.h"
 
 namespace qova::engine {
@@ -27,6 +28,7 @@ struct ImageControl::Private {
     bool wrappedValid = false;
     PanWindow* pan = nullptr;
     RegionView regions;
+    DisplayPaint display;
 };
 
 // The bitmap's pixels as a QImage, shared where Qt has the format; 4-bit

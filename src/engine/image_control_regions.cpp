@@ -529,7 +529,7 @@ void ImageControl::paintRegions(QPainter& p) {
     if (rv.floaterVisible && !f.isNull() && !rv.floaterRect.isEmpty()) {
         const QSize size(std::max(1, whole(rv.floaterRect.width())), std::max(1, whole(rv.floaterRect.height())));
         if (rv.floaterImage.isNull() || rv.floaterImageSize != size || !rv.floaterSource.sharesWith(f.bitmap)) {
-            rv.floaterImage = floaterPicture(f, size);
+            rv.floaterImage = d->display.floaterShown(floaterPicture(f, size));
             rv.floaterImageSize = size;
             rv.floaterSource = f.bitmap;
         }

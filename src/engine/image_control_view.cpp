@@ -177,7 +177,11 @@ void ImageControl::invalidateView(bool pixelsChanged) {
     // paint, once however many rectangles changed in between.
     d->reducedValid = false;
     d->reduced = QImage();
-    if (pixelsChanged) d->wrappedValid = false;
+    d->display.reduced = {};
+    if (pixelsChanged) {
+        d->wrappedValid = false;
+        d->display.wrapped = {};
+    }
     updateScrollBars();
     viewport()->update();
     if (d->pan) {
@@ -299,7 +303,8 @@ static Layout layoutFor(const ImageControl& c, int mode, const QSize& vp, int bw
 }
 
 bool ImageControl::patchView(int x, int y, int w, int h) {
-    if (!d->reducedValid || d->reduced.isNull()) return false;
+    // A picture shown through a display palette is mapped again as a whole.
+    if (!d->reducedValid || d->reduced.isNull() || d->display.active()) return false;
     const Bitmap& b = currentBitmap();
     const int bw = b.width(), bh = b.height();
     const Layout l = layoutFor(*this, viewMode_, viewport()->size(), bw, bh, srcRect_, dstRect_, dstClip_);
@@ -401,14 +406,16 @@ void ImageControl::paintPicture(QPainter& p) {
             }
             d->reducedFor = want;
             d->reducedValid = true;
+            d->display.reduced = {};
         }
-        p.drawImage(target.topLeft(), d->reduced);
+        p.drawImage(target.topLeft(), d->display.shown(d->reduced, d->display.reduced));
         p.setClipping(false);
         return;
     }
     if (!d->wrappedValid) {
         d->wrapped = wrapBitmap(b, d->scratch);
         d->wrappedValid = true;
+        d->display.wrapped = {};
     }
     // Same size or enlarged: sharp pixels, only the visible part.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -424,7 +431,7 @@ void ImageControl::paintPicture(QPainter& p) {
     const QRectF alignedTarget(target.left() + (aligned.left() - l.source.left()) / sx,
                                target.top() + (aligned.top() - l.source.top()) / sy, aligned.width() / sx,
                                aligned.height() / sy);
-    p.drawImage(alignedTarget, d->wrapped, aligned);
+    p.drawImage(alignedTarget, d->display.shown(d->wrapped, d->display.wrapped), aligned);
     p.setClipping(false);
 }
 

@@ -9,6 +9,14 @@ void applyResizeRules(ResizeLayout& l, double H, double W, bool browserHidden, b
             l.imgWidth = W - kImgWidthMarginResize;
             if (H > 4900) l.file1Height = H - 4760;
         }
+    } else if (cwhoVisible) {
+        // A database open: its grid takes the browser's place on the left,
+        // so the image keeps the width beside it (spanning the window from
+        // there would push its right edge out of the window).
+        if (H > 1500 && W > 2500) {
+            l.imgHeight = H - kImgHeightMargin;
+            l.imgWidth = W - kImgWidthMarginResize;
+        }
     } else if (H > 1500 && W > 200) {
         l.imgHeight = H - kImgHeightMargin;
         l.imgWidth = W - kImgWidthMarginHidden;

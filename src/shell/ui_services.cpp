@@ -49,8 +49,10 @@ QString QtUiServices::openFileName(const QString& title, const QString& filter, 
     return QFileDialog::getOpenFileName(parent_, title, dir, filter);
 }
 
-QString QtUiServices::saveFileName(const QString& title, const QString& filter, const QString& dir) {
-    return QFileDialog::getSaveFileName(parent_, title, dir, filter);
+QString QtUiServices::saveFileName(const QString& title, const QString& filter, const QString& dir,
+                                  bool confirmReplace) {
+    return QFileDialog::getSaveFileName(parent_, title, dir, filter, nullptr,
+                                        confirmReplace ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
 }
 
 void QtUiServices::quit() { QApplication::exit(0); }

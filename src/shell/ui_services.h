@@ -32,8 +32,11 @@ public:
     virtual MsgResult msgBox(const QString& prompt, int style = OkOnly, const QString& title = {}) = 0;
     // A file to open or to write, chosen in the standard file dialog; ""
     // when cancelled. `filter` as the dialog takes it ("名前 (*.mdb)").
+    // With `confirmReplace` false the dialog does not ask about a file that
+    // exists: the caller asks in its own words.
     virtual QString openFileName(const QString& title, const QString& filter, const QString& dir = {}) = 0;
-    virtual QString saveFileName(const QString& title, const QString& filter, const QString& dir = {}) = 0;
+    virtual QString saveFileName(const QString& title, const QString& filter, const QString& dir = {},
+                                 bool confirmReplace = true) = 0;
     // Ends the program at once, nothing saved.
     virtual void quit() = 0;
     // The colour dialog, starting at `colour` (0x00BBGGRR); false when
@@ -48,7 +51,8 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     MsgResult msgBox(const QString& prompt, int style, const QString& title) override;
     QString openFileName(const QString& title, const QString& filter, const QString& dir) override;
-    QString saveFileName(const QString& title, const QString& filter, const QString& dir) override;
+    QString saveFileName(const QString& title, const QString& filter, const QString& dir,
+                         bool confirmReplace) override;
     void quit() override;
     bool chooseColour(uint32_t& colour, const QString& title) override;
 

@@ -133,7 +133,9 @@ private slots:
         QTest::newRow("hidden, narrow") << 9000.0 << 201.0 << true << false << 480.0 << 7575.0 << 101.0 << -1.0 << -1.0 << -1.0;
         QTest::newRow("hidden, W at 200") << 9000.0 << 200.0 << true << false << 480.0 << -1.0 << -1.0 << -1.0 << -1.0 << -1.0;
         QTest::newRow("hidden, roomy") << 9000.0 << 12000.0 << true << false << 480.0 << 7575.0 << 11900.0 << -1.0 << 6255.0 << -1.0;
-        QTest::newRow("name box shown") << 9000.0 << 12000.0 << true << true << 840.0 << 7215.0 << 11900.0 << -1.0 << 6255.0 << 11900.0;
+        // A database's name box: the image stays beside the grid column.
+        QTest::newRow("name box shown") << 9000.0 << 12000.0 << true << true << 840.0 << 7215.0 << 9540.0 << -1.0 << 6255.0 << 11900.0;
+        QTest::newRow("name box, W at 2500") << 9000.0 << 2500.0 << true << true << 840.0 << 7215.0 << -1.0 << -1.0 << -1.0 << 2400.0;
         QTest::newRow("name box, W at 200") << 9000.0 << 200.0 << true << true << 840.0 << 7215.0 << -1.0 << -1.0 << -1.0 << -1.0;
         QTest::newRow("name box, too short") << 1700.0 << 200.0 << true << true << 840.0 << -1.0 << -1.0 << -1.0 << -1.0 << -1.0;
     }

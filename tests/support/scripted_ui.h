@@ -34,7 +34,7 @@ public:
         return (style & 7) == shell::YesNo ? shell::MsgNo : shell::MsgOk;
     }
     QString openFileName(const QString&, const QString&, const QString&) override { return nextFile(); }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return nextFile(); }
+    QString saveFileName(const QString&, const QString&, const QString&, bool) override { return nextFile(); }
     void quit() override { ++quits; }
     bool chooseColour(uint32_t& colour, const QString&) override {
         ++colourDialogs;
