@@ -1,7 +1,15 @@
 // Times every pixel operation on a 24-megapixel colour image beside the
 // closest GraphicsMagick, ImageMagick and libvips commands (peers_ops.sh,
-// run in the same process tree on the same pixels), against a plain memory
-// pass over the bitmap as the floor, with each operation's peak memory.
+// run in the same process tree on the same pixels), with each operation's
+// peak memory, against two floors measured in the same run on the same
+// threads as the operations (the engine's row bands):
+//   touched: a copy of the bitmap into a buffer already written once;
+//   new:     a copy into a new bitmap from the engine's allocator, as every
+//            operation on a shared picture writes its result.
+// Operations that write a new bitmap are held to the second, those that only
+// read the picture to the first. The cost of a mapping new to the process
+// (what the allocator avoids by reusing freed buffers) and whether the kernel
+// granted huge pages are reported beside them.
 //
 // Usage: bench_ops [--no-peers] [--size WxH] [--only NAME]
 #include <sys/resource.h>
@@ -19,7 +27,9 @@
 #include <vector>
 
 #include "engine/core/codes.h"
+#include "engine/core/ops/op_support.h"
 #include "engine/core/ops/ops.h"
+#include "engine/core/pixel_memory.h"
 
 using namespace qova::engine;
 
@@ -67,36 +77,86 @@ long rssKb() {
     return res * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Kilobytes of anonymous memory on huge pages in this process.
+long hugeKb() {
+    FILE* f = std::fopen("/proc/self/smaps_rollup", "r");
+    if (!f) return -1;
+    char line[256];
+    long kb = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "AnonHugePages: %ld kB", &kb) == 1) break;
+    std::fclose(f);
+    return kb;
+}
+
+// Copies the picture's rows into dst in the engine's row bands, on the
+// threads the operations use.
+void bandCopy(const Bitmap& src, Bitmap& dst) {
+    const ProgressFn quiet;
+    ops::Progress none(quiet);
+    const uint8_t* in = src.bits();
+    uint8_t* out = dst.mutableBits();
+    const size_t stride = src.stride();
+    ops::parallelRows(0, src.height(), none, 0, 0, [&](int y0, int y1) {
+        std::memcpy(out + stride * size_t(y0), in + stride * size_t(y0), stride * size_t(y1 - y0));
+    });
+}
+
 struct Result {
     double seconds = -1;
     double peakRatio = 0;  // peak extra memory / bitmap bytes, plus the bitmap itself
     int code = 0;
+    double cpu = -1;       // processor time of the fastest run, all threads
+    double first = -1;     // the first run, in a child whose allocator holds nothing yet
+    long hugeKb = -1;      // huge-page memory the run added
 };
 
+constexpr int kRuns = 3;
+
 // Runs one operation in a child so its peak memory can be read alone. The
-// child works on its own copy-on-write view of the picture.
+// child works on its own copy-on-write view of the picture, and starts with
+// no buffers kept from the parent (those pages are the parent's until
+// written).
 Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
     int fds[2];
     if (pipe(fds) != 0) return {};
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
+        pixel_memory::releaseKept();
         Bitmap b = pic;
         const long base = rssKb();
-        double best = 1e30;
+        const long hugeBase = hugeKb();
+        double best = 1e30, first = -1, bestCpu = 1e30;
+        auto cpuNow = [] {
+            rusage u{};
+            getrusage(RUSAGE_SELF, &u);
+            return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+        };
         int16_t code = kOk;
-        long peak = 0;
-        for (int i = 0; i < 2; ++i) {
+        long peak = 0, huge = -1;
+        for (int i = 0; i < kRuns; ++i) {
             Bitmap work = b;
+            const double c0 = cpuNow();
             const auto t0 = Clock::now();
             code = op(work);
-            best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+            const double t = std::chrono::duration<double>(Clock::now() - t0).count();
+            bestCpu = std::min(bestCpu, cpuNow() - c0);
+            best = std::min(best, t);
+            if (i == 0) {
+                first = t;
+                const long h = hugeKb();
+                if (h >= 0 && hugeBase >= 0) huge = h - hugeBase;
+            }
             rusage ru{};
             getrusage(RUSAGE_SELF, &ru);
             peak = std::max(peak, ru.ru_maxrss);
         }
         Result r;
         r.seconds = best;
+        r.cpu = bestCpu;
+        r.first = first;
+        r.hugeKb = huge;
         r.code = code;
         // Pages of the shared picture count as the bitmap itself.
         r.peakRatio = 1.0 + double(std::max(0L, peak - base)) * 1024.0 / double(pic.byteSize());
@@ -148,9 +208,30 @@ int main(int argc, char** argv) {
     const Bitmap pic = makePicture(w, h);
     std::printf("picture %d x %d, 24 bits, %.1f MB\n", w, h, pic.byteSize() / 1e6);
 
-    // The floor: one plain read-and-write pass over the same bitmap.
-    const Result floor = measure(pic, [](Bitmap& b) { b.mutableBits(); return int16_t(kOk); });
-    std::printf("memory pass (copy of the bitmap): %.4f s\n", floor.seconds);
+    // The floors: the same read-and-write pass over the bitmap, into a buffer
+    // already written, and into a new bitmap from the allocator.
+    Bitmap touchedDst = Bitmap::create(w, h, 24);
+    const Result touched = measure(pic, [&](Bitmap& b) {
+        bandCopy(b, touchedDst);
+        return int16_t(kOk);
+    });
+    const Result fresh = measure(pic, [](Bitmap& b) {
+        Bitmap dst = pixel_memory::createForRewrite(b.width(), b.height(), b.bpp());
+        bandCopy(b, dst);
+        b = std::move(dst);
+        return int16_t(kOk);
+    });
+    std::printf("floor, copy into a touched buffer:       %.4f s (processor %.4f s)\n", touched.seconds, touched.cpu);
+    std::printf("floor, copy into a new bitmap:           %.4f s (processor %.4f s)\n", fresh.seconds, fresh.cpu);
+    std::printf("  the same into a mapping new to the process: %.4f s (%.1fx; the allocator reuses freed buffers)\n",
+                fresh.first, fresh.first / fresh.seconds);
+    if (fresh.hugeKb < 0) std::printf("  huge pages: not reported by this kernel\n");
+    else
+        std::printf("  huge pages: %s (%ld of %.0f MB of the new mapping)\n",
+                    fresh.hugeKb * 1024.0 >= 0.9 * double(pic.byteSize()) ? "granted"
+                    : fresh.hugeKb > 0                                   ? "partly granted"
+                                                                         : "not granted",
+                    fresh.hugeKb / 1024, pic.byteSize() / 1048576.0);
 
     std::map<std::string, std::map<std::string, PeerTime>> peer;
     if (peers) {
@@ -171,8 +252,9 @@ int main(int argc, char** argv) {
     }
     struct Case {
         const char* name;
-        bool perPixel;  // one pixel in, one out: held to twice the memory pass
+        bool perPixel;  // one pixel in, one out: held to twice its floor
         std::function<int16_t(Bitmap&)> op;
+        bool readsOnly = false;  // held to the touched floor, else to the new-bitmap one
     };
     using namespace ops;
     const std::vector<Case> cases = {
@@ -195,8 +277,8 @@ int main(int argc, char** argv) {
         {"noise", true, [](Bitmap& b) { return addNoise(b, 20, 0); }},
         {"fill", true, [](Bitmap& b) { return fill(b, 0x0000FF); }},
         {"invert_region", true, [&](Bitmap& b) { return invert(b, &ellipse); }},
-        {"count_colours", true, [](Bitmap& b) { uint32_t n; return countColours(b, n); }},
-        {"histogram", true, [](Bitmap& b) { Histogram hh; return histogram(b, 0, hh); }},
+        {"count_colours", true, [](Bitmap& b) { uint32_t n; return countColours(b, n); }, true},
+        {"histogram", true, [](Bitmap& b) { Histogram hh; return histogram(b, 0, hh); }, true},
         {"mosaic", false, [](Bitmap& b) { return mosaic(b, 10); }},
         {"average", false, [](Bitmap& b) { return average(b, 2); }},
         {"median", false, [](Bitmap& b) { return median(b, 2); }},
@@ -221,8 +303,8 @@ int main(int argc, char** argv) {
         {"halftone", false, [](Bitmap& b) { return halftone(b, kHalftoneView, 0); }},
     };
 
-    std::printf("\n%-20s %9s %8s %9s %9s %9s %11s %8s\n", "operation", "ours s", "/floor", "gm s", "im s", "vips s",
-                "ours/peer", "peak ×");
+    std::printf("\n%-20s %9s %6s %8s %8s %9s %9s %9s %11s %8s\n", "operation", "ours s", "floor", "/floor", "cpu s",
+                "gm s", "im s", "vips s", "ours/peer", "peak ×");
     for (const Case& c : cases) {
         if (!only.empty() && only != c.name) continue;
         const Result r = measure(pic, c.op);
@@ -236,7 +318,7 @@ int main(int argc, char** argv) {
             const auto jt = it->second.find(tool);
             if (jt == it->second.end()) return -1.0;
             const PeerTime& t = jt->second;
-            return t.seconds < std::max(t.noise, floor.seconds) ? kNoise : t.seconds;
+            return t.seconds < t.noise ? kNoise : t.seconds;
         };
         const double g = peerTime("gm"), m = peerTime("im"), v = peerTime("vips");
         double best = -1;
@@ -257,16 +339,22 @@ int main(int argc, char** argv) {
         char ratio[16];
         if (best > 0) std::snprintf(ratio, sizeof ratio, "%10.2f%s", r.seconds / best, noisy ? "*" : " ");
         else std::snprintf(ratio, sizeof ratio, "%11s", noisy ? "below noise" : "-");
-        std::printf("%-20s %9.4f %7.1f%s %s %s %s %s %7.2f%s\n", c.name, r.seconds, r.seconds / floor.seconds,
-                    c.perPixel && r.seconds > 2 * floor.seconds ? "!" : " ", cell(g), cell(m), cell(v), ratio,
+        const double fl = c.readsOnly ? touched.seconds : fresh.seconds;
+        std::printf("%-20s %9.4f %6s %7.1f%s %8.4f %s %s %s %s %7.2f%s\n", c.name, r.seconds,
+                    c.readsOnly ? "touch" : "new", r.seconds / fl, c.perPixel && r.seconds > 2 * fl ? "!" : " ", r.cpu,
+                    cell(g), cell(m), cell(v), ratio,
                     r.peakRatio, r.code ? " (error)" : "");
         std::fflush(stdout);
     }
-    std::printf("\n/floor: our time over the memory pass (! = a per-pixel operation above 2x).\n"
+    std::printf("\nours s: best of %d runs. floor: the floor an operation is held to (touch: the copy into\n"
+                "  a touched buffer; new: the copy into a new bitmap).\n"
+                "/floor: our time over that floor (! = a per-pixel operation above 2x).\n"
+                "cpu s: processor time of the fastest run over all threads (what a busy machine\n"
+                "  cannot inflate the way it inflates the wall time).\n"
                 "ours/peer: our time over the fastest peer (decode and encode excluded).\n"
-                "noise: the peer's time less its no-op run was under one memory pass or under how far\n"
-                "  the no-op's second best run lay from its best, so too small to tell;\n"
+                "noise: the peer's time less its no-op run was under how far the no-op's\n"
+                "  second best run lay from its best, so too small to tell;\n"
                 "  * = a ratio that leaves such a peer out.\n"
-                "peak x: the operation's peak memory over the bitmap's size.\n");
+                "peak x: the operation's peak memory over the bitmap's size.\n", kRuns);
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "app/preferences.h"
 #include "app/toolbar.h"
 #include "database/database.h"
+#include "engine/core/formats/read_ahead.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
@@ -35,6 +36,7 @@
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
+#include "shell/long_command.h"
 #include "shell/menu_bar.h"
 #include "shell/status_bar.h"
 #include "shell/trap.h"
@@ -68,6 +70,8 @@ Form1::~Form1() {
     // The subsystems go before the widgets: nothing a dying widget emits may
     // reach them.
     for (QObject* o : findChildren<QObject*>()) o->blockSignals(true);
+    controls_.Img1->setReadAhead(nullptr);
+    readAhead_.reset();  // waits for a decode under way
 }
 
 void Form1::createSubsystems() {
@@ -119,6 +123,8 @@ void Form1::buildControls() {
 
     c.Img1 = new engine::ImageControl(client_);
     c.Img1->setGeometry(twipsToPixels(shell::kImgLeftWithBrowser), twipsToPixels(shell::kImgTop), 640, 480);
+    readAhead_ = std::make_unique<engine::ReadAhead>();
+    c.Img1->setReadAhead(readAhead_.get());
     // The hidden stores hold pictures only; they are never shown.
     c.Img2 = new engine::ImageStore(QStringLiteral("Img2"), this);
     c.Img3 = new engine::ImageStore(QStringLiteral("Img3"), this);
@@ -239,8 +245,9 @@ void Form1::Img1_Progress(int percent) {
     // user's clicks and keys queued until the command is through: a key
     // handled now would start a second load inside this one, and a toolbar
     // button would act on a picture that is half there. They run, in order,
-    // as soon as the command returns to the event loop.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // as soon as the command returns to the event loop (shell/long_command.h;
+    // a command that can be stopped lets its Abort button through).
+    shell::processEventsDuringCommand();
 }
 
 void Form1::Timer1_Timer() {

@@ -23,6 +23,10 @@ class Animation;
 class Form6;
 }  // namespace qova::animation
 
+namespace qova::engine {
+class ReadAhead;
+}  // namespace qova::engine
+
 namespace qova::app {
 
 class HelpWindow;
@@ -78,6 +82,9 @@ private:
     }
 
     std::unique_ptr<shell::UiServices> ui_;
+    // Decodes the browser's next pictures on the other core; its worker is
+    // joined when the window goes, before the program ends.
+    std::unique_ptr<engine::ReadAhead> readAhead_;
     shell::WindowState state_;
     shell::Controls controls_;
     QWidget* client_ = nullptr;

@@ -66,6 +66,7 @@ void EngineDialog::showSave(QWidget* owner) {
     start.stampWidth = stampWidth;
     start.stampHeight = stampHeight;
     start.stampBits = stampBits;
+    start.picture = PictureDepth{pictureBits, pictureGrey};
     SaveDialog d(start, owner);
     d.setWindowTitle(title.isEmpty() ? QStringLiteral("ﾌｧｲﾙの保存") : title);
     if (!runDialog(d, Kind::Save)) throw dialogCancelled();

@@ -39,6 +39,11 @@ public:
     int stampBits = 24;    // 38
     int stampWidth = 120;  // 39
     int stampHeight = 90;  // 40
+    // The picture a save is for, put before the save dialog: its Bits start
+    // at this depth where the format writes it (grey levels told apart from
+    // colour), else at the format's richest colour. 0: not known.
+    int pictureBits = 0;
+    bool pictureGrey = false;
 
     // --- parameter dialogs of the processing commands (their properties) ---
     // Put before, read after; ranges in core/ops/ranges.h. A start value

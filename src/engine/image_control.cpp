@@ -14,6 +14,7 @@
 #include "dispatch_ids.h"
 #include "engine_error.h"
 #include "image_control_p.h"
+#include "native_path.h"
 
 namespace qova::engine {
 
@@ -124,19 +125,27 @@ void ImageControl::setPreLoad(bool on) { d->doc.setPreLoad(on); }
 int16_t ImageControl::load(const QString& path, int bpp, int page, int pageCount) {
     log(dispid::Load);
     QSize reduce(0, 0);
-    // Reduce very large photos to the screen while decoding.
+    // Reduce very large photos to the screen while decoding. The option
+    // serves this load only, as the pre-load flag does.
     if (loadOption_ & 1) reduce = screenSize();
-    return d->doc.load(path.toStdString(), bpp, page, pageCount, [this](int p) { reportProgress(p); },
+    loadOption_ = 0;
+    return d->doc.load(nativePath(path), bpp, page, pageCount, [this](int p) { reportProgress(p); },
                        reduce.width(), reduce.height());
 }
 
-void ImageControl::readAhead(const QStringList& paths) {
-    std::vector<std::string> v;
-    for (const QString& p : paths) v.push_back(p.toStdString());
-    ReadAhead::instance().prefetch(v);
+void ImageControl::setReadAhead(ReadAhead* readAhead) {
+    readAhead_ = readAhead;
+    d->doc.setReadAhead(readAhead);
 }
 
-QString ImageControl::imageSource() const { return QString::fromStdString(d->doc.imageSource()); }
+void ImageControl::readAhead(const QStringList& paths) {
+    if (!readAhead_) return;
+    std::vector<std::string> v;
+    for (const QString& p : paths) v.push_back(nativePath(p));
+    readAhead_->prefetch(v);
+}
+
+QString ImageControl::imageSource() const { return pathFromNative(d->doc.imageSource()); }
 
 void ImageControl::setImageSource(const QString& path) {
     log(dispid::ImageSource);
@@ -151,7 +160,7 @@ void ImageControl::setImageSource(const QString& path) {
 int16_t ImageControl::saveFile(const QString& path, int format, int bpp, int quality, int saveOption) {
     log(dispid::SaveFile);
     SaveRequest r;
-    r.path = path.toStdString();
+    r.path = nativePath(path);
     r.format = format;
     r.bpp = bpp;
     r.quality = quality;
@@ -163,7 +172,7 @@ int16_t ImageControl::saveFileWithStamp(const QString& path, int format, int bpp
                                         float stampHeight, int stampBits) {
     log(dispid::SaveFileWithStamp);
     SaveRequest r;
-    r.path = path.toStdString();
+    r.path = nativePath(path);
     r.format = format;
     r.bpp = bpp;
     r.quality = quality;

@@ -33,6 +33,7 @@ namespace qova::engine {
 class Bitmap;
 class ImageDocument;
 class PanWindow;
+class ReadAhead;
 struct ScanMemory;
 struct Document;
 struct Frame;
@@ -79,11 +80,14 @@ public:
     bool preLoad() const;
     void setPreLoad(bool on);
     // Bit 0: reduce very large JPEG photos to the screen size while decoding.
+    // Like the pre-load flag it serves the next load only (a load clears it).
     int loadOption() const { return loadOption_; }
     void setLoadOption(int v) { loadOption_ = v; }
     // Decodes these files in the background so a later load of one of them
-    // (whole file, own depth) is served at once.
+    // (whole file, own depth) is served at once; nothing without a read-ahead.
     void readAhead(const QStringList& paths);
+    // The read-ahead to use (owned elsewhere, by the window; null: none).
+    void setReadAhead(ReadAhead* readAhead);
     QString imageSource() const;
     void setImageSource(const QString& path);  // "" empties the control
     int16_t saveFile(const QString& path, int format, int bpp, int quality, int saveOption);
@@ -485,6 +489,7 @@ private:
     int viewMode_ = ViewNormal;
     int unit_ = UnitTwips;
     int loadOption_ = 0;
+    ReadAhead* readAhead_ = nullptr;
     bool progressEnabled_ = false;
     bool callLogEnabled_ = false;
     mutable std::vector<int> callLog_;

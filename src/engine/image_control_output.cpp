@@ -94,7 +94,7 @@ QImage resampleForPage(const Bitmap& b, int w, int h, const std::function<void(i
     switch (src.bpp()) {
     case 8: fmt = QImage::Format_Grayscale8; break;
     case 16: fmt = QImage::Format_Grayscale16; break;
-    case 32: fmt = QImage::Format_RGB32; break;
+    case 32: fmt = QImage::Format_ARGB32; break;
     default: break;
     }
     int halvings = 0;
@@ -123,7 +123,8 @@ QImage resampleForPage(const Bitmap& b, int w, int h, const std::function<void(i
     if (cur.cols == w && cur.rows == h) cur.copyTo(dst);
     else cv::resize(cur, dst, dst.size(), 0, 0, cur.cols >= w && cur.rows >= h ? cv::INTER_LINEAR : cv::INTER_AREA);
     progress(100);
-    return page;
+    // Transparency prints on white, as the view shows it.
+    return src.bpp() == 32 ? onWhite(page) : page;
 }
 
 // The QPainter a dispatch call passes as its device context.

@@ -36,6 +36,8 @@ struct ImageControl::Private {
 QImage wrapBitmap(const Bitmap& b, std::vector<uint8_t>& scratch);
 // An RGB32 copy of the bitmap as it shows (the clipboard's picture).
 QImage shownImage(const Bitmap& b);
+// `img` as an opaque picture: what is transparent in it shows white.
+QImage onWhite(const QImage& img);
 // The bitmap reduced (area-averaged) to w × h.
 QImage reducedImage(const Bitmap& b, int w, int h);
 

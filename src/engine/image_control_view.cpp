@@ -63,14 +63,25 @@ QImage wrapBitmap(const Bitmap& b, std::vector<uint8_t>& scratch) {
         }
     case 16: return QImage(b.bits(), w, h, qsizetype(b.stride()), QImage::Format_Grayscale16);
     case 24: return QImage(b.bits(), w, h, qsizetype(b.stride()), QImage::Format_BGR888);
-    case 32: return QImage(b.bits(), w, h, qsizetype(b.stride()), QImage::Format_RGB32);
+    case 32: return QImage(b.bits(), w, h, qsizetype(b.stride()), QImage::Format_ARGB32);
     default: return QImage();
     }
 }
 
+QImage onWhite(const QImage& img) {
+    if (!img.hasAlphaChannel()) return img.convertToFormat(QImage::Format_RGB32);
+    QImage out(img.size(), QImage::Format_RGB32);
+    if (out.isNull()) return out;
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.drawImage(0, 0, img);
+    return out;
+}
+
 QImage shownImage(const Bitmap& b) {
     std::vector<uint8_t> scratch;
-    return wrapBitmap(b, scratch).convertToFormat(QImage::Format_RGB32);
+    // A picture with transparency is shown (and copied, printed) on white.
+    return onWhite(wrapBitmap(b, scratch));
 }
 
 // Area-averaged reduction of `b` to w × h (what a photo needs to look right
@@ -83,7 +94,7 @@ QImage reducedImage(const Bitmap& b, int w, int h) {
     switch (src.bpp()) {
     case 8: fmt = QImage::Format_Grayscale8; break;
     case 16: fmt = QImage::Format_Grayscale16; break;
-    case 32: fmt = QImage::Format_RGB32; break;
+    case 32: fmt = QImage::Format_ARGB32; break;
     default: break;
     }
     QImage out(w, h, fmt);
@@ -102,7 +113,7 @@ QImage reducedImage(const Bitmap& b, int w, int h) {
     }
     if (cur.cols == w && cur.rows == h) cur.copyTo(dst);
     else cv::resize(cur, dst, dst.size(), 0, 0, cur.cols >= w && cur.rows >= h ? cv::INTER_LINEAR : cv::INTER_AREA);
-    return out;
+    return src.bpp() == 32 ? onWhite(out) : out;
 }
 
 void ImageControl::setViewMode(int mode) {
@@ -141,8 +152,11 @@ QSize ImageControl::screenSize() const {
     return s ? s->size() * s->devicePixelRatio() : QSize(1920, 1080);
 }
 
-double ImageControl::controlWidthPx() const { log(dispid::ControlWidthPx); return viewport()->width(); }
-double ImageControl::controlHeightPx() const { log(dispid::ControlHeightPx); return viewport()->height(); }
+// The control's own size inside its frame, without the scroll bars the
+// present view may show: a picture fitted to it needs none (and the last
+// picture's bars must not make the next one fit smaller).
+double ImageControl::controlWidthPx() const { log(dispid::ControlWidthPx); return maximumViewportSize().width(); }
+double ImageControl::controlHeightPx() const { log(dispid::ControlHeightPx); return maximumViewportSize().height(); }
 
 void ImageControl::setCoordinateUnit(int unit) {
     log(dispid::CoordinateUnit);
@@ -314,8 +328,7 @@ bool ImageControl::patchView(int x, int y, int w, int h) {
     case 8: format = QImage::Format_Grayscale8; break;
     case 16: format = QImage::Format_Grayscale16; break;
     case 24: format = QImage::Format_BGR888; break;
-    case 32: format = QImage::Format_RGB32; break;
-    default: return false;
+    default: return false;  // 32 bits: the whole view is remade on white
     }
     if ((b.bpp() == 8 && !b.isGrey()) || d->reduced.format() != format) return false;
     // The reduced pixels the rectangle reaches, made again from the bitmap
@@ -411,7 +424,7 @@ void ImageControl::paintPicture(QPainter& p) {
                 // A source rectangle smaller than the bitmap: reduce just that part.
                 const QRect s = l.source.toAlignedRect().intersected(QRect(0, 0, b.width(), b.height()));
                 std::vector<uint8_t> scratch;
-                QImage whole = wrapBitmap(b, scratch).copy(s).convertToFormat(QImage::Format_RGB32);
+                QImage whole = onWhite(wrapBitmap(b, scratch).copy(s));
                 d->reduced = whole.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             } else {
                 d->reduced = reducedImage(b, want.width(), want.height());
@@ -426,6 +439,9 @@ void ImageControl::paintPicture(QPainter& p) {
     }
     if (!d->wrappedValid) {
         d->wrapped = wrapBitmap(b, d->scratch);
+        // Transparency shows the white it is saved on (through a display
+        // palette too).
+        if (d->wrapped.hasAlphaChannel()) d->wrapped = onWhite(d->wrapped);
         d->wrappedValid = true;
         d->display.wrapped = {};
     }

@@ -1,13 +1,17 @@
 #include "files/browser.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+
+#include <filesystem>
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/write_file.h"
 #include "engine/image_control.h"
+#include "engine/native_path.h"
 #include "files/form4.h"
 #include "shell/context.h"
 #include "shell/file_lists.h"
@@ -122,7 +126,9 @@ void FileBrowser::File1_Click() {
         img->setPreLoad(true);
         s().fImage = 0;
         img->load(path, 0, 0, -1);
-        ctx_.UpdateImageInfo();
+        // A file that did not load leaves an empty view empty: no image to
+        // report, zoom or process (the Open and start-up paths do the same).
+        if (!img->isEmpty()) ctx_.UpdateImageInfo();
     } catch (const std::exception&) {
     }
     img->show();
@@ -188,6 +194,7 @@ void FileBrowser::viewKey(int mode) {
 }
 
 void FileBrowser::zoomStep(int delta) {
+    if (c().Img1->isEmpty()) return;
     ctx_.ZoomStep(delta);
     file()->setFocus();
 }
@@ -232,17 +239,31 @@ void FileBrowser::setPanelVisible(bool visible) {
     s().fBrowserHidden = visible ? 0 : 1;
 }
 
+bool FileBrowser::showsListFile() const {
+    // The picture on screen must be the one loaded from sFilePath: after
+    // Close, an Open from elsewhere, a conversion, a capture or a database
+    // picture, sFilePath names a file the user is not looking at.
+    const QString& path = s().sFilePath;
+    return !path.isEmpty() && !c().Img1->isEmpty() && c().Img1->imageSource() == path;
+}
+
+void FileBrowser::emptyView() {
+    c().Img1->setImageSource(QString());
+    // As after Close: no image, so no zoom keys and no image menus.
+    s().fImage = 0;
+    ctx_.MenuItemsEnable(false);
+}
+
 void FileBrowser::deleteShownFile() {
+    if (!showsListFile()) return;
     const QString path = s().sFilePath;
-    // With nothing shown there is no file to delete (the path would name the folder).
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        if (!path.isEmpty()) ctx_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), shell::OkOnly);
-        return;
-    }
     c().StatusBar1->setPanelText(3, shell::numberText(file()->listIndex()));
     const int i = file()->listIndex();
-    c().Img1->setImageSource(QString());
-    if (!QFile::remove(path)) {
+    emptyView();
+    // By the name's own bytes (a Shift-JIS name is no UTF-8).
+    std::error_code ec;
+    const std::filesystem::path native(engine::nativePath(path));
+    if (!std::filesystem::is_regular_file(native, ec) || !std::filesystem::remove(native, ec)) {
         ctx_.ui().msgBox(QStringLiteral("ファイルを削除できません。"), shell::OkOnly);
         return;
     }
@@ -252,27 +273,34 @@ void FileBrowser::deleteShownFile() {
 }
 
 bool FileBrowser::copyShownFile(const QString& name) {
+    if (!showsListFile()) return false;
     const QString target = shell::joinPath(s().sDestDir, name);
     // Written beside the target and renamed over it only when whole, so a
     // failed copy leaves a file already there as it was.
-    if (engine::copyFileReplacing(QFile::encodeName(s().sFilePath).toStdString(),
-                                  QFile::encodeName(target).toStdString()) == engine::kOk)
+    if (engine::copyFileReplacing(engine::nativePath(s().sFilePath), engine::nativePath(target)) == engine::kOk)
         return true;
     ctx_.ui().msgBox(QStringLiteral("ファイルをコピーできません。"), shell::OkOnly);
     return false;
 }
 
 void FileBrowser::copyKey() {
-    if (s().sFilePath.isEmpty() || !QFileInfo(s().sFilePath).isFile()) return;
+    if (!showsListFile()) return;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(engine::nativePath(s().sFilePath)), ec)) {
+        // The file shown has gone from the disk since: say so.
+        ctx_.ui().msgBox(QStringLiteral("ファイルをコピーできません。"), shell::OkOnly);
+        return;
+    }
     const QString target = shell::joinPath(s().sDestDir, s().sFileName);
-    QFile probe(target);
-    if (!probe.open(QIODevice::ReadOnly)) {
+    const int probe = ::open(engine::nativePath(target).c_str(), O_RDONLY);
+    if (probe < 0) {
         copyShownFile(s().sFileName);
         return;
     }
-    probe.close();
+    ::close(probe);
     Form4 preview(ctx_.mainWindow());
     ctx_.WaitCursorOn();
+    preview.placeBesideQuestion(ctx_.mainWindow());
     preview.show();
     preview.showPreview(target);
     ctx_.WaitCursorOff();

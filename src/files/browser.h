@@ -63,6 +63,10 @@ private:
     void zoomStep(int delta);
     void viewKey(int mode);
     void readAheadNeighbours();
+    // True while Img1 shows the picture loaded from sFilePath.
+    bool showsListFile() const;
+    // Empties Img1 as Close does (fImage 0, image menus off).
+    void emptyView();
     const shell::Controls& c() const;
     shell::WindowState& s() const;
 

@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "engine/core/formats/formats.h"
 #include "engine/engine_dialog.h"
+#include "engine/native_path.h"
 #include "engine/image_control.h"
 #include "files/save_commands.h"
 #include "shell/context.h"
@@ -36,6 +38,10 @@ void ConvertCommand::mnuFileConvert_Click() {
         dlg.showOpen(ctx_.mainWindow());
         const QString source = dlg.fileName;
 
+        // Bits start from the source's own depth, not from the last save.
+        const engine::PictureDepth depth = engine::fileDepth(engine::nativePath(source));
+        dlg.pictureBits = depth.bpp;
+        dlg.pictureGrey = depth.grey;
         showSaveDialog(dlg, QStringLiteral("Save File"), ctx_.mainWindow());
         const QString dest = dlg.fileName;
 

@@ -98,7 +98,9 @@ void Form2::Command1_Click() {
         }
         return;
     }
-    if (ui_.msgBox(QStringLiteral("ホルダを作成しますか。"), shell::YesNo | shell::Question | shell::DefaultButton2) !=
+    // This question has an empty title (not the program's name).
+    if (ui_.msgBox(QStringLiteral("ホルダを作成しますか。"), shell::YesNo | shell::Question | shell::DefaultButton2,
+                   QStringLiteral("")) !=
         shell::MsgYes)
         return;
     // One level only, like the classic MkDir.

@@ -1,10 +1,13 @@
 #include "files/form4.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/image_control.h"
@@ -52,6 +55,21 @@ void Form4::Command1_Click() {
     CopyResult::name() = Text1->text();
     Img1->setImageSource("");
     accept();
+}
+
+void Form4::placeBesideQuestion(QWidget* owner) {
+    // A question box is at most about this wide, centred on its owner.
+    constexpr int kHalfQuestion = 240;
+    const QWidget* top = owner ? owner->window() : nullptr;
+    const QScreen* screen = top && top->screen() ? top->screen() : QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const QPoint centre = top ? top->frameGeometry().center() : avail.center();
+    const QSize size = frameGeometry().size().expandedTo(sizeHint());
+    int x = centre.x() - kHalfQuestion - size.width();
+    // No room on the left: the right side.
+    if (x < avail.left()) x = centre.x() + kHalfQuestion;
+    const int y = std::clamp(centre.y() - size.height() / 2, avail.top(), std::max(avail.top(), avail.bottom() - size.height()));
+    move(x, y);
 }
 
 void Form4::showPreview(const QString& path) {

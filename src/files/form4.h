@@ -31,6 +31,9 @@ public:
     QPushButton* Command1;
     // Loads `path` into the preview and fits it by the display rectangles.
     void showPreview(const QString& path);
+    // Puts the preview beside the question a message box will ask over
+    // `owner` (centred on it), so the box does not hide the picture.
+    void placeBesideQuestion(QWidget* owner);
 
 private:
     void Command1_Click();

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "engine/core/formats/formats.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
 #include "files/form2.h"
@@ -46,6 +47,11 @@ SaveCommands::~SaveCommands() = default;
 void SaveCommands::mnuFileSave_Click() {
     engine::EngineDialog& dlg = *ctx_.controls().ImgDlg1;
     try {
+        // The dialog starts from the picture in front of it.
+        const engine::ImageControl& img = *ctx_.controls().Img1;
+        const engine::PictureDepth depth = img.isEmpty() ? engine::PictureDepth{} : engine::pictureDepth(img.currentBitmap());
+        dlg.pictureBits = depth.bpp;
+        dlg.pictureGrey = depth.grey;
         showSaveDialog(dlg, QStringLiteral("ﾌｧｲﾙの保存"), ctx_.mainWindow());
         const QString path = dlg.fileName;
         const int16_t r = saveAsChosen(*ctx_.controls().Img1, dlg, path);

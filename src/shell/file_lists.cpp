@@ -8,8 +8,11 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
+#include <vector>
 
+#include "engine/native_path.h"
 #include "engine/virtual_keys.h"
 #include "shell/trap.h"
 
@@ -178,8 +181,10 @@ void DirList::keyPressEvent(QKeyEvent* e) {
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Only a move the user made (a click, a key, setListIndex) is a click:
+    // the list making its first row current when it gets the focus is not.
     connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!silent_ && row >= 0) emit clicked();
+        if (!silent_ && driven_ && row >= 0) emit clicked();
     });
 }
 
@@ -206,20 +211,38 @@ void FileList::setPattern(const QString& pattern) {
 
 void FileList::refresh() {
     silent_ = true;
-    const QString keep = fileName();
     clear();
-    QStringList names;
-    for (const QFileInfo& fi : QDir(path_).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase))
-        if (matches(fi.fileName(), pattern_)) names << fi.fileName();
-    addItems(names);
+    // Read by the names' bytes: a name that is not UTF-8 (Shift-JIS from an
+    // old disc) is listed decoded for the eye and kept as its bytes for
+    // opening, copying and deleting (engine/native_path.h).
+    struct Name {
+        QString real, shown;
+    };
+    std::vector<Name> names;
+    std::error_code ec;
+    const std::filesystem::path dir(engine::nativePath(path_));
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fe;
+        if (!it->is_regular_file(fe)) continue;
+        const std::string bytes = it->path().filename().native();
+        Name n{engine::pathFromNative(bytes), engine::displayName(bytes)};
+        if (matches(n.shown, pattern_)) names.push_back(std::move(n));
+    }
+    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
+        const int c = QString::compare(a.shown, b.shown, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.real < b.real;
+    });
+    for (const Name& n : names) {
+        auto* item = new QListWidgetItem(n.shown, this);
+        item->setData(Qt::UserRole, n.real);
+    }
     setCurrentRow(-1);
     silent_ = false;
-    (void)keep;
 }
 
 QString FileList::fileName() const {
     const QListWidgetItem* it = currentItem();
-    return it && it->isSelected() ? it->text() : (it ? it->text() : QString());
+    return it ? it->data(Qt::UserRole).toString() : QString();
 }
 
 void FileList::setListIndex(int index) {
@@ -234,12 +257,15 @@ void FileList::setListIndex(int index) {
         emit clicked();
         return;
     }
+    const bool was = driven_;
+    driven_ = true;
     setCurrentRow(index);
+    driven_ = was;
 }
 
 QString FileList::entry(int i) const {
     const QListWidgetItem* it = item(i);
-    return it ? it->text() : QString();
+    return it ? it->data(Qt::UserRole).toString() : QString();
 }
 
 void FileList::keyPressEvent(QKeyEvent* e) {
@@ -248,7 +274,10 @@ void FileList::keyPressEvent(QKeyEvent* e) {
         // Selection moves whatever modifier is held; the click it raises
         // is the browser's business (it waits while a modifier is down).
         QKeyEvent plain(e->type(), e->key(), Qt::NoModifier, e->text(), e->isAutoRepeat(), ushort(e->count()));
+        const bool was = driven_;
+        driven_ = true;
         QListWidget::keyPressEvent(&plain);
+        driven_ = was;
     }
 }
 
@@ -261,11 +290,31 @@ void FileList::keyReleaseEvent(QKeyEvent* e) {
     emit keyUp(virtualKey(e), engine::shiftStateFromModifiers(int(m)));
 }
 
+void FileList::focusInEvent(QFocusEvent* e) {
+    QListWidget::focusInEvent(e);
+    // Getting the focus makes the first entry current; with nothing chosen
+    // yet, nothing is: the first Down then chooses the first entry.
+    if (currentItem() && !currentItem()->isSelected()) {
+        silent_ = true;
+        setCurrentRow(-1);
+        silent_ = false;
+    }
+}
+
 void FileList::mousePressEvent(QMouseEvent* e) {
     const int before = currentRow();
+    QListWidgetItem* hit = itemAt(e->position().toPoint());
+    // The empty space below the last entry is no entry: nothing to click.
+    if (!hit) {
+        setFocus(Qt::MouseFocusReason);
+        return;
+    }
+    const bool was = driven_;
+    driven_ = true;
     QListWidget::mousePressEvent(e);
+    driven_ = was;
     // Clicking the selected entry again is a click too.
-    if (currentRow() == before && before >= 0) emit clicked();
+    if (currentRow() == before && before >= 0 && hit == currentItem()) emit clicked();
 }
 
 }  // namespace qova::shell

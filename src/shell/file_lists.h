@@ -77,7 +77,9 @@ public:
     QString pattern() const { return pattern_; }
     void setPattern(const QString& pattern);
     void refresh();
-    // Name of the selected file ("" when none).
+    // Name of the selected file ("" when none): its real name, which keeps
+    // bytes that are not UTF-8 (engine/native_path.h); the list shows it
+    // decoded as Shift-JIS.
     QString fileName() const;
     int listIndex() const { return currentRow(); }
     // −1 clears the selection. A change of selection is a click.
@@ -96,11 +98,13 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 
 private:
     QString path_;
     QString pattern_ = "*.*";
     bool silent_ = false;
+    bool driven_ = false;  // the current row is moving by the user's hand
 };
 
 }  // namespace qova::shell

@@ -90,6 +90,11 @@ GetValue::GetValue(QWidget* parent) : QDialog(parent) {
     grid->addLayout(buttons, 3, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
+    // The bar is a tab stop of its own, worked from the keyboard the way a
+    // horizontal bar reads: Right, Down and PageDown raise the value.
+    GetValueBar->setFocusPolicy(Qt::StrongFocus);
+    GetValueBar->installEventFilter(this);
+    setTabOrder(GetValueBox, GetValueBar);
     GetValueBox->installEventFilter(this);
     connectTrapped(GetValueBar, &QScrollBar::valueChanged, this, [this](int) { GetValueBar_Change(); });
     connectTrapped(GetValueBox, &QLineEdit::textChanged, this, [this](const QString&) { GetValueBox_Change(); });
@@ -185,6 +190,23 @@ bool GetValue::event(QEvent* e) {
 }
 
 bool GetValue::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == GetValueBar && e->type() == QEvent::KeyPress) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        QAbstractSlider::SliderAction a = QAbstractSlider::SliderNoAction;
+        switch (k->key()) {
+        case Qt::Key_Right: case Qt::Key_Down: a = QAbstractSlider::SliderSingleStepAdd; break;
+        case Qt::Key_Left: case Qt::Key_Up: a = QAbstractSlider::SliderSingleStepSub; break;
+        case Qt::Key_PageDown: a = QAbstractSlider::SliderPageStepAdd; break;
+        case Qt::Key_PageUp: a = QAbstractSlider::SliderPageStepSub; break;
+        case Qt::Key_Home: a = QAbstractSlider::SliderToMinimum; break;
+        case Qt::Key_End: a = QAbstractSlider::SliderToMaximum; break;
+        default: break;
+        }
+        if (a != QAbstractSlider::SliderNoAction) {
+            GetValueBar->triggerAction(a);
+            return true;
+        }
+    }
     if (watched == GetValueBox) {
         if (e->type() == QEvent::FocusIn) {
             GetValueBox->selectAll();

@@ -15,16 +15,38 @@
 
 namespace qova::shell {
 
+namespace {
+
+// A panel asks for its width but gives it up to a narrow window (down to
+// a sliver), so the status bar never decides how narrow the window may be.
+class Panel : public QLabel {
+public:
+    Panel(int preferred, QWidget* parent) : QLabel(parent), preferred_(preferred) {}
+    QSize sizeHint() const override { return {std::max(preferred_, QLabel::sizeHint().width()), QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {8, QLabel::minimumSizeHint().height()}; }
+
+private:
+    int preferred_;
+};
+
+class Gauge : public QFrame {
+public:
+    using QFrame::QFrame;
+    QSize sizeHint() const override { return {160, 14}; }
+    QSize minimumSizeHint() const override { return {16, 14}; }
+};
+
+}  // namespace
+
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("StatusBar1"));
     setSizeGripEnabled(false);
-    static const int minWidths[kPanels] = {90, 80, 120, 100, 100, 60};
+    static const int widths[kPanels] = {90, 80, 120, 100, 100, 60};
     for (int i = 0; i < kPanels; ++i) {
-        auto* l = new QLabel(this);
+        auto* l = new Panel(widths[i], this);
         l->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
-        l->setMinimumWidth(minWidths[i]);
         l->setContentsMargins(4, 0, 4, 0);
         panels_[i] = l;
         addWidget(l, i == 2 ? 1 : 0);
@@ -34,10 +56,11 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     holder->setContentsMargins(4, 0, 8, 0);
     auto* row = new QHBoxLayout(holder);
     row->setContentsMargins(0, 0, 0, 0);
-    gauge_ = new QFrame(holder);
+    gauge_ = new Gauge(holder);
     gauge_->setObjectName(QStringLiteral("StatGauge"));
     gauge_->setFrameShape(QFrame::Box);
-    gauge_->setFixedSize(160, 14);
+    gauge_->setFixedHeight(14);
+    gauge_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     fill_ = new QFrame(gauge_);
     fill_->setObjectName(QStringLiteral("StatGaugeFill"));
     fill_->setAutoFillBackground(true);

@@ -11,7 +11,7 @@ namespace qova::shell {
 MsgResult QtUiServices::msgBox(const QString& prompt, int style, const QString& title) {
     QMessageBox box(parent_);
     box.setText(prompt);
-    box.setWindowTitle(title.isEmpty() ? QStringLiteral("QOVA") : title);
+    box.setWindowTitle(title.isNull() ? QStringLiteral("QOVA") : title);
     switch (style & 0x70) {
     case Critical: box.setIcon(QMessageBox::Critical); break;
     case Question: box.setIcon(QMessageBox::Question); break;

@@ -28,7 +28,8 @@ enum MsgResult : int { MsgOk = 1, MsgCancel = 2, MsgYes = 6, MsgNo = 7 };
 class UiServices {
 public:
     virtual ~UiServices() = default;
-    // Modal message box; an empty title means the program's name.
+    // Modal message box. No title (a null string) means the program's
+    // name; an empty but given title ("") is shown empty.
     virtual MsgResult msgBox(const QString& prompt, int style = OkOnly, const QString& title = {}) = 0;
     // A file to open or to write, chosen in the standard file dialog; ""
     // when cancelled. `filter` as the dialog takes it ("名前 (*.mdb)").

@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/image_control.h"
+#include "engine/core/formats/read_ahead.h"
 #include "support/images.h"
 #include "support/scripted_ui.h"
 
@@ -518,6 +520,73 @@ private slots:
         w->close();
         QCOMPARE(w.ui->quits, 2);
         QVERIFY(w.ui->boxes.isEmpty());
+    }
+
+    // A key pressed while a list load runs waits for it: no second load
+    // starts inside the first, so the picture shown is always the file
+    // sFilePath names; the key then moves on as the user meant.
+    void keyDuringALoadWaitsForIt() {
+        QTemporaryDir walk;
+        for (int i = 0; i < 3; ++i) makeImage(walk.filePath(QString("walk%1.jpg").arg(i)), 1600, 1200, 1, engine::kFmtJpeg);
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        shell::FileList* list = w->controls().File1;
+        w->controls().Dir1->setPath(walk.path());
+        list->setPath(walk.path());
+        list->setFocus();
+        w->controls().Img1->setProgressEnabled(true);
+        QStringList during;
+        bool queued = false;
+        connect(w->controls().Img1, &engine::ImageControl::progress, w.form.get(), [&] {
+            during << w->state().sFilePath;
+            if (queued) return;
+            queued = true;
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                w->windowHandle(), QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                w->windowHandle(), QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        });
+        list->setListIndex(0);
+        QVERIFY(queued);
+        QCOMPARE(w->state().sFileName, QString("walk0.jpg"));
+        QCOMPARE(during.removeDuplicates(), during.size() - 1);  // one file named all through the load
+        QCOMPARE(w->controls().Img1->imageSource(), w->state().sFilePath);
+        // Back in the event loop the key walks on to the next picture.
+        QTRY_COMPARE(w->state().sFileName, QString("walk1.jpg"));
+        QCOMPARE(w->controls().Img1->imageSource(), w->state().sFilePath);
+    }
+
+    // The read-ahead's worker is the window's: gone when the window goes.
+    void readAheadEndsWithTheWindow() {
+        for (int i = 0; i < 4; ++i) makeImage(path(QString("ra%1.jpg").arg(i)), 300, 200, 1, engine::kFmtJpeg);
+        const int before = engine::ReadAhead::runningWorkers();
+        {
+            Window w;
+            w->controls().File1->setPath(dir.path());
+            w->controls().File1->setListIndex(0);
+            QCOMPARE(engine::ReadAhead::runningWorkers(), before + 1);
+        }
+        QCOMPARE(engine::ReadAhead::runningWorkers(), before);
+    }
+
+    // The status bar lets the window get narrow enough for the narrow-window
+    // rules: at 2500 twips wide or less the image keeps its size.
+    void windowCanBeNarrowerThanTheBrowserRule() {
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        const int narrow = shell::twipsToPixels(2400);
+        QVERIFY2(w->minimumSizeHint().width() <= narrow, qPrintable(QString::number(w->minimumSizeHint().width())));
+        w->resize(600, 500);
+        QTRY_COMPARE(w->width(), 600);
+        const int imgWidth = w->controls().Img1->width();
+        w->resize(narrow, 500);
+        QTRY_COMPARE(w->width(), narrow);
+        QCOMPARE(w->controls().Img1->width(), imgWidth);
+        // Wide again: the panels take their widths back.
+        w->resize(1000, 600);
+        QTRY_VERIFY(w->controls().StatusBar1->panel(6)->width() >= 60);
     }
 };
 

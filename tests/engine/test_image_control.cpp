@@ -1,7 +1,11 @@
 // The engine control as the program uses it: loading, pages, handles,
 // the empty-control probe, view rectangles, progress and input events.
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <set>
@@ -17,6 +21,7 @@
 #include "engine/dispatch_ids.h"
 #include "engine/engine_error.h"
 #include "engine/image_control.h"
+#include "engine/native_path.h"
 #include "engine/pan_window.h"
 #include "support/images.h"
 
@@ -387,6 +392,85 @@ private slots:
         ImageControl back;
         QCOMPARE(back.load(dir.filePath("x.png"), 0, 0, -1), int16_t(kOk));
         QVERIFY(qova::test::samePixels(back.currentBitmap(), c.currentBitmap()));
+    }
+
+    // The "reduce large photos" option serves the one load it was set for:
+    // the next load (a conversion, a list click) gets the whole picture.
+    void loadOptionServesOneLoad() {
+        QTemporaryDir dir;
+        ImageControl c;
+        const QSize screen = QGuiApplication::primaryScreen()->size() * QGuiApplication::primaryScreen()->devicePixelRatio();
+        const QString big = writeImage(dir, "big.jpg", screen.width() * 2, screen.height() * 2, 24, 1, kFmtJpeg);
+        c.setLoadOption(1);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QVERIFY(c.bitmapWidth() <= screen.width());
+        QCOMPARE(c.loadOption(), 0);
+        QCOMPARE(c.load(big, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(c.bitmapWidth(), screen.width() * 2);
+    }
+
+    // The size a picture is fitted to is the control's, whatever scroll
+    // bars the view before it showed.
+    void controlSizeLeavesTheOldScrollBarsOut() {
+        ImageControl c;
+        c.resize(300, 200);
+        c.show();
+        const double w = c.controlWidthPx(), h = c.controlHeightPx();
+        Document d;
+        d.frames.push_back(Frame{qova::test::madeImage(900, 700, 24)});
+        c.setDocument(d);
+        c.setViewMode(ImageControl::ViewNormal);
+        QTRY_VERIFY(c.horizontalScrollBar()->isVisible() || c.verticalScrollBar()->isVisible());
+        QCOMPARE(c.controlWidthPx(), w);
+        QCOMPARE(c.controlHeightPx(), h);
+    }
+
+    // Names that are not UTF-8 (Shift-JIS from old discs) load and save by
+    // their real bytes and read as Japanese.
+    void shiftJisNamesByTheirBytes() {
+        QTemporaryDir dir;
+        // "写真.png" in Shift-JIS.
+        const std::string name = "\x8e\xca\x90\x5e.png";
+        const std::string bytes = QFile::encodeName(dir.path()).toStdString() + "/" + name;
+        const QString made = writeImage(dir, "made.png", 20, 10, 24);
+        QVERIFY(::rename(QFile::encodeName(made).constData(), bytes.c_str()) == 0);
+        const QString path = pathFromNative(bytes);
+        QVERIFY(hasStrayBytes(path));
+        QCOMPARE(nativePath(path), bytes);
+        QCOMPARE(displayName(name), QStringLiteral("写真.png"));
+        QCOMPARE(pathFromNative("plain/写真.png"), QStringLiteral("plain/写真.png"));
+        ImageControl c;
+        QCOMPARE(c.load(path, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(c.bitmapWidth(), 20);
+        QCOMPARE(c.imageSource(), path);
+        const std::string copy = QFile::encodeName(dir.path()).toStdString() + "/\x82\xa0.png";  // "あ.png"
+        QCOMPARE(c.saveFile(pathFromNative(copy), kFmtPng, 0, 0, 0), int16_t(kOk));
+        QVERIFY(::access(copy.c_str(), F_OK) == 0);
+    }
+
+    // A picture with transparency shows on white (as it is saved where a
+    // format has no alpha), at its own size and reduced.
+    void transparencyShowsOnWhite() {
+        Bitmap rgba = Bitmap::createFilled(40, 40, 32, false, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                uint8_t* p = rgba.mutableRow(y) + x * 4;
+                p[2] = 255;  // red everywhere, opaque only in the middle
+                p[3] = (x >= 10 && x < 30 && y >= 10 && y < 30) ? 255 : 0;
+            }
+        Document d;
+        d.frames.push_back(Frame{rgba});
+        for (int mode : {int(ImageControl::ViewNormal), int(ImageControl::ViewFit)}) {
+            ImageControl c;
+            c.setFrameShape(QFrame::NoFrame);
+            c.resize(mode == ImageControl::ViewFit ? 20 : 100, mode == ImageControl::ViewFit ? 20 : 100);
+            c.setDocument(d);
+            c.setViewMode(mode);
+            const QImage shot = c.viewport()->grab().toImage();
+            const int k = mode == ImageControl::ViewFit ? 2 : 1;  // the fit halves it
+            QCOMPARE(QColor(shot.pixel(2 / k, 2 / k)), QColor(Qt::white));
+            QCOMPARE(QColor(shot.pixel(20 / k, 20 / k)), QColor(Qt::red));
+        }
     }
 };
 

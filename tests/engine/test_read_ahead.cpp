@@ -1,8 +1,11 @@
 // Decoding ahead serves later loads with the same result as a plain load,
-// and never a stale one.
+// and never a stale one; it holds only what it may, by decoded size; its
+// worker ends with its owner.
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include "engine/core/codes.h"
 #include "engine/core/formats/format_table.h"
@@ -26,33 +29,33 @@ std::string writeJpeg(QTemporaryDir& dir, const QString& name, unsigned seed) {
 class TestReadAhead : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { ReadAhead::instance().clear(); }
-
     void servesTheSamePictureOnce() {
         QTemporaryDir dir;
+        ReadAhead ahead;
         const std::string a = writeJpeg(dir, "a.jpg", 1), b = writeJpeg(dir, "b.jpg", 2);
-        ReadAhead::instance().prefetch({a, b});
-        QTRY_COMPARE(ReadAhead::instance().heldCount(), size_t(2));
+        ahead.prefetch({a, b});
+        QTRY_COMPARE(ahead.heldCount(), size_t(2));
         Document fromB, fromA, plain;
         int16_t code = -1;
-        QVERIFY(ReadAhead::instance().take(b, fromB, code));
+        QVERIFY(ahead.take(b, fromB, code));
         QCOMPARE(code, int16_t(kOk));
-        QVERIFY(ReadAhead::instance().take(a, fromA, code));
+        QVERIFY(ahead.take(a, fromA, code));
         LoadRequest r;
         r.path = a;
         QCOMPARE(loadFile(r, plain), int16_t(kOk));
         QVERIFY(qova::test::samePixels(fromA.frames[0].bitmap, plain.frames[0].bitmap));
         QCOMPARE(fromA.info.sizeBytes, plain.info.sizeBytes);
         // Taken means gone: the next load decodes again.
-        QVERIFY(!ReadAhead::instance().take(a, fromA, code));
-        QVERIFY(!ReadAhead::instance().take(dir.filePath("never.jpg").toStdString(), fromA, code));
+        QVERIFY(!ahead.take(a, fromA, code));
+        QVERIFY(!ahead.take(dir.filePath("never.jpg").toStdString(), fromA, code));
     }
 
     void changedFileIsNotServed() {
         QTemporaryDir dir;
+        ReadAhead ahead;
         const std::string a = writeJpeg(dir, "a.jpg", 1);
-        ReadAhead::instance().prefetch({a});
-        QTRY_COMPARE(ReadAhead::instance().heldCount(), size_t(1));
+        ahead.prefetch({a});
+        QTRY_COMPARE(ahead.heldCount(), size_t(1));
         writeJpeg(dir, "a.jpg", 9);  // rewritten after it was read ahead
         QFile f(QString::fromStdString(a));
         QVERIFY(f.open(QIODevice::Append));
@@ -60,37 +63,81 @@ private slots:
         f.close();
         Document doc;
         int16_t code = 0;
-        QVERIFY(!ReadAhead::instance().take(a, doc, code));
+        QVERIFY(!ahead.take(a, doc, code));
     }
 
     void brokenFileKeepsItsCode() {
         QTemporaryDir dir;
+        ReadAhead ahead;
         QFile f(dir.filePath("bad.jpg"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("\xFF\xD8\xFF\xE0 this is not a picture");
         f.close();
-        ReadAhead::instance().prefetch({f.fileName().toStdString()});
-        QTRY_COMPARE(ReadAhead::instance().heldCount(), size_t(1));
+        ahead.prefetch({f.fileName().toStdString()});
+        QTRY_COMPARE(ahead.heldCount(), size_t(1));
         Document doc;
         int16_t code = 0;
-        QVERIFY(ReadAhead::instance().take(f.fileName().toStdString(), doc, code));
+        QVERIFY(ahead.take(f.fileName().toStdString(), doc, code));
         QVERIFY(code >= 20000);
         QVERIFY(doc.frames.empty());
     }
 
-    // The control takes a picture read ahead and reports it like any load.
-    void controlUsesReadAhead() {
+    // A small file that decodes to a huge picture is measured by what it
+    // decodes to: it is never read ahead, and the pictures held before it
+    // stay held.
+    void guardCountsDecodedSize() {
+        QTemporaryDir dir;
+        ReadAhead ahead;
+        ahead.setLimits(3, 16u << 20);
+        const std::string a = writeJpeg(dir, "a.jpg", 1);
+        // 3000 × 3000 of one colour: a few kilobytes as PNG, 27 MB decoded.
+        Document big;
+        Bitmap flat = Bitmap::createFilled(3000, 3000, 24, false, 0x80);
+        big.frames.push_back(Frame{flat});
+        const std::string b = qova::test::saveFixture(big, dir.filePath("b.png"), kFmtPng).toStdString();
+        QVERIFY(QFileInfo(QString::fromStdString(b)).size() < 200000);
+        ahead.prefetch({a, b});
+        QTRY_VERIFY(ahead.idle());
+        QCOMPARE(ahead.heldCount(), size_t(1));  // a alone: b was not decoded to be dropped
+        Document doc;
+        int16_t code = 0;
+        QVERIFY(!ahead.take(b, doc, code));
+        QVERIFY(ahead.take(a, doc, code));
+        QCOMPARE(doc.frames[0].bitmap.width(), 64);
+    }
+
+    // The control loads through the read-ahead it is given, and through
+    // none when it has none.
+    void controlUsesTheReadAheadItIsGiven() {
         QTemporaryDir dir;
         const std::string a = writeJpeg(dir, "a.jpg", 3);
         ImageControl c;
+        c.readAhead({QString::fromStdString(a)});  // none given: nothing happens
+        ReadAhead ahead;
+        c.setReadAhead(&ahead);
         c.readAhead({QString::fromStdString(a)});
-        QTRY_COMPARE(ReadAhead::instance().heldCount(), size_t(1));
+        QTRY_COMPARE(ahead.heldCount(), size_t(1));
         Document doc;
         int16_t code = 0;
         QCOMPARE(c.load(QString::fromStdString(a), 0, 0, -1), int16_t(kOk));
         QCOMPARE(c.bitmapWidth(), 64);
         QCOMPARE(c.infoSize(), double(QFileInfo(QString::fromStdString(a)).size()));
-        QVERIFY(!ReadAhead::instance().take(a, doc, code));
+        QVERIFY(!ahead.take(a, doc, code));  // the load took it
+        c.setReadAhead(nullptr);
+    }
+
+    // The worker lives as long as its owner: gone (joined) when it goes,
+    // even with work queued.
+    void workerEndsWithItsOwner() {
+        QTemporaryDir dir;
+        std::vector<std::string> files;
+        for (int i = 0; i < 6; ++i) files.push_back(writeJpeg(dir, QString("f%1.jpg").arg(i), unsigned(i)));
+        const int before = ReadAhead::runningWorkers();
+        auto ahead = std::make_unique<ReadAhead>();
+        ahead->prefetch(files);
+        QCOMPARE(ReadAhead::runningWorkers(), before + 1);
+        ahead.reset();
+        QCOMPARE(ReadAhead::runningWorkers(), before);
     }
 };
 

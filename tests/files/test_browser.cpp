@@ -1,8 +1,14 @@
 // The file browser and the open commands as a user drives them: walking
 // with the arrow keys, modified keys that wait for the release, deleting and
 // copying the shown file, file types, drive keys, Open, Close and pages.
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDialog>
+#include <QMainWindow>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStandardPaths>
 #include <QFile>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -13,8 +19,10 @@
 #include "engine/dialogs/open_dialog.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
+#include "engine/native_path.h"
 #include "engine/image_store.h"
 #include "files/files.h"
+#include "files/form4.h"
 #include "shell/file_lists.h"
 #include "shell/status_bar.h"
 #include "support/fake_context.h"
@@ -72,7 +80,9 @@ private slots:
         QVERIFY(FileBrowser::acceptedExtension("PHOTO.JPE"));
         QVERIFY(FileBrowser::acceptedExtension("anim.gif"));
         QVERIFY(!FileBrowser::acceptedExtension("notes.txt"));
-        QVERIFY(!FileBrowser::acceptedExtension("x.png"));
+        // Today's pictures open with a click too.
+        QVERIFY(FileBrowser::acceptedExtension("x.png"));
+        QVERIFY(FileBrowser::acceptedExtension("photo.WEBP"));
     }
 
     void comboPatterns() {
@@ -136,7 +146,6 @@ private slots:
         QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
         QVERIFY(f.c().Img1->isEmpty());
 
-        writeImage(f.dir.filePath("d.png"), 44, 10);  // listed? no: PNG is not in the start pattern
         writeImage(f.dir.filePath("d.pcx"), 44, 10, 24, engine::kFmtPcx);
         f.list()->refresh();
         QCOMPARE(f.list()->listCount(), 3);  // b.bmp c.tif d.pcx
@@ -330,6 +339,218 @@ private slots:
         QVERIFY(!f.ctx.action(MenuId::mnuView)->isEnabled());
         f.ctx.ClearOrQuit();
         QCOMPARE(f.ui->boxes.size(), 1);
+    }
+
+    // A damaged file clicked with nothing shown leaves no image behind: no
+    // "0 Byte" panels, image menus off, and the zoom keys have nothing to do.
+    void failedClickWithNothingShownShowsNothing() {
+        Fixture f;
+        QFile bad(f.dir.filePath("0bad.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("\xFF\xD8\xFF\xE0 not a picture");
+        bad.close();
+        f.list()->refresh();
+        f.list()->setListIndex(0);
+        QCOMPARE(f.s().sFileName, QString("0bad.jpg"));
+        QVERIFY(f.c().Img1->isEmpty());
+        QCOMPARE(f.s().fImage, int16_t(0));
+        QVERIFY(!f.ctx.action(MenuId::mnuView)->isEnabled());
+        QVERIFY(!f.ctx.action(MenuId::MainImage)->isEnabled());
+        QVERIFY(!f.c().StatusBar1->panelText(3).endsWith("Byte"));
+        QTest::keyClick(f.list(), Qt::Key_Insert);
+        QTest::keyClick(f.list(), Qt::Key_Delete);
+        QCOMPARE(f.s().nZoom, int16_t(100));
+        // A good picture, then a damaged one: the good one stays, reported.
+        f.list()->setListIndex(1);
+        QCOMPARE(f.shownWidth(), 11);
+        f.list()->setListIndex(0);
+        QCOMPARE(f.shownWidth(), 11);
+        QCOMPARE(f.s().fImage, int16_t(1));
+    }
+
+    // Deleting the shown file (or failing to) empties the view like Close:
+    // a plain Delete after it has no image to zoom.
+    void afterShiftDeleteNoImageIsClaimed() {
+        Fixture f;
+        f.list()->setListIndex(0);
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(f.c().Img1->isEmpty());
+        QCOMPARE(f.s().fImage, int16_t(0));
+        QVERIFY(!f.ctx.action(MenuId::mnuColor)->isEnabled());
+        QTest::keyClick(f.list(), Qt::Key_Delete);
+        QCOMPARE(f.s().nZoom, int16_t(100));
+        QCOMPARE(f.list()->listCount(), 2);  // the plain key deleted nothing
+    }
+
+    // Shift+Delete and Shift+Insert act on the file on screen only: after
+    // Close, an Open from another folder or a conversion they do nothing.
+    void fileKeysActOnlyOnTheFileShown() {
+        Fixture f;
+        QTemporaryDir other;
+        writeImage(other.filePath("far.png"), 55, 10);
+        auto shiftKey = [&](Qt::Key k) {
+            f.list()->setFocus();
+            QTest::keyPress(f.list(), k, Qt::ShiftModifier);
+            QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        };
+        f.list()->setListIndex(0);  // a.jpg shown
+        f.ctx.action(MenuId::mnuFileClose)->trigger();
+        shiftKey(Qt::Key_Delete);
+        QVERIFY(QFile::exists(f.dir.filePath("a.jpg")));
+        // The release loaded a.jpg again: now Open a file of another folder.
+        QCOMPARE(f.shownWidth(), 11);
+        engine::EngineDialog::setAnswerHook([&](QDialog& d, engine::EngineDialog::Kind) {
+            qobject_cast<engine::OpenDialog*>(&d)->selectFile(other.filePath("far.png"));
+            d.accept();
+            return true;
+        });
+        f.ctx.action(MenuId::mnuFileOpen)->trigger();
+        QCOMPARE(f.shownWidth(), 55);
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QVERIFY(QFile::exists(f.dir.filePath("a.jpg")));
+        QVERIFY(QFile::exists(other.filePath("far.png")));
+        QCOMPARE(QDir(f.dest.path()).entryList(QDir::Files).size(), 0);
+        QCOMPARE(f.shownWidth(), 55);
+        QVERIFY(f.ui->boxes.isEmpty());
+        // The toolbar's delete goes through the same service.
+        f.ctx.services().browser->deleteShownFile();
+        QVERIFY(QFile::exists(f.dir.filePath("a.jpg")));
+    }
+
+    // The shown file went from the disk: Shift+Insert says it cannot copy.
+    void shiftInsertOfAVanishedFileSaysSo() {
+        Fixture f;
+        f.list()->setListIndex(1);
+        QVERIFY(QFile::remove(f.dir.filePath("b.bmp")));
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(f.ui->boxes.size(), 1);
+        QCOMPARE(f.ui->boxes[0].prompt, QString("ファイルをコピーできません。"));
+        QCOMPARE(f.ui->boxes[0].style, shell::OkOnly);
+        QCOMPARE(QDir(f.dest.path()).entryList(QDir::Files).size(), 0);
+    }
+
+    // Only a real click or key loads: Enter in Dir1 hands the focus to the
+    // file list without showing its first file, and a click below the last
+    // entry does not reload the shown one (losing its zoom).
+    void onlyTheUsersMoveLoads() {
+        Fixture f;
+        f.ctx.window()->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.ctx.window()));
+        QDir(f.dir.path()).mkdir("sub");
+        writeImage(f.dir.filePath("sub/in.bmp"), 7, 7, 24, engine::kFmtBmp);
+        shell::DirList* d = f.browser->dir();
+        d->refresh();
+        d->setFocus();
+        for (int i = 0; i < d->count(); ++i)
+            if (d->entryPath(i) == f.dir.filePath("sub")) d->setCurrentRow(i);
+        QTest::keyClick(d, Qt::Key_Return);
+        QCOMPARE(f.list()->path(), f.dir.filePath("sub"));
+        QTRY_VERIFY(f.list()->hasFocus());
+        QVERIFY(f.c().Img1->isEmpty());
+        QVERIFY(f.s().sFilePath.isEmpty());
+        // Down walks from there and shows.
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(f.shownWidth(), 7);
+        QTest::keyClick(f.list(), Qt::Key_Insert);
+        QCOMPARE(f.s().nZoom, int16_t(110));
+        const QPoint below(5, f.list()->viewport()->height() - 3);
+        QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(f.s().nZoom, int16_t(110));
+        // A click on the entry itself is a click, even on the selected one.
+        const QRect row = f.list()->visualItemRect(f.list()->item(0));
+        QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(f.s().nZoom, int16_t(100));
+    }
+
+    // PNG, GIF and WebP are listed under "ALL" and open with a click.
+    void todaysPicturesListedAndShown() {
+        Fixture f;
+        writeImage(f.dir.filePath("p.png"), 44, 10);
+        writeImage(f.dir.filePath("g.gif"), 45, 10, 8, engine::kFmtGif);
+        const QString gm = QStandardPaths::findExecutable("gm");
+        if (!gm.isEmpty())
+            QCOMPARE(QProcess::execute(gm, {"convert", f.dir.filePath("p.png"), f.dir.filePath("w.webp")}), 0);
+        f.list()->refresh();
+        QStringList names;
+        for (int i = 0; i < f.list()->listCount(); ++i) names << f.list()->entry(i);
+        QVERIFY(names.contains("p.png"));
+        QVERIFY(names.contains("g.gif"));
+        f.list()->setListIndex(int(names.indexOf("p.png")));
+        QCOMPARE(f.shownWidth(), 44);
+        f.list()->setListIndex(int(names.indexOf("g.gif")));
+        QCOMPARE(f.shownWidth(), 45);
+        if (!gm.isEmpty()) {
+            QVERIFY(names.contains("w.webp"));
+            f.list()->setListIndex(int(names.indexOf("w.webp")));
+            QCOMPARE(f.shownWidth(), 44);
+        }
+    }
+
+    // A Shift-JIS name from an old disc is listed in Japanese and shown,
+    // copied and deleted by its real bytes.
+    void shiftJisNamesListedAndHandled() {
+        Fixture f;
+        const std::string name = "\x8e\xca\x90\x5e.bmp";  // "写真.bmp"
+        const std::string dir = QFile::encodeName(f.dir.path()).toStdString();
+        writeImage(f.dir.filePath("made.bmp"), 66, 10, 24, engine::kFmtBmp);
+        QVERIFY(::rename((dir + "/made.bmp").c_str(), (dir + "/" + name).c_str()) == 0);
+        f.list()->refresh();
+        int row = -1;
+        for (int i = 0; i < f.list()->count(); ++i)
+            if (f.list()->item(i)->text() == QStringLiteral("写真.bmp")) row = i;
+        QVERIFY2(row >= 0, qPrintable(f.list()->item(0)->text()));
+        f.list()->setListIndex(row);
+        QCOMPARE(f.shownWidth(), 66);
+        QTest::keyPress(f.list(), Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::keyRelease(f.list(), Qt::Key_Shift, Qt::ShiftModifier);
+        const std::string copied = QFile::encodeName(f.dest.path()).toStdString() + "/" + name;
+        QVERIFY(::access(copied.c_str(), F_OK) == 0);
+        QTest::keyPress(f.list(), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(::access((dir + "/" + name).c_str(), F_OK) != 0);
+        QVERIFY(f.ui->boxes.isEmpty());
+    }
+
+    // The fit on load measures the control without the scroll bars of the
+    // view shown before: a wide picture fits at the same zoom either way.
+    void fitOnLoadIgnoresTheOldScrollBars() {
+        Fixture f;
+        f.ctx.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.ctx.window()));
+        writeImage(f.dir.filePath("w_wide.png"), 2000, 800);
+        writeImage(f.dir.filePath("v_big.png"), 1800, 1600);
+        f.list()->refresh();
+        const auto row = [&](const QString& n) {
+            for (int i = 0; i < f.list()->listCount(); ++i)
+                if (f.list()->entry(i) == n) return i;
+            return -1;
+        };
+        f.list()->setListIndex(row("w_wide.png"));
+        const int16_t fresh = f.s().nZoom;
+        QVERIFY(fresh < 100);
+        f.list()->setListIndex(row("v_big.png"));
+        QTest::keyClick(f.list(), Qt::Key_Apostrophe);  // normal view: scroll bars both ways
+        QTRY_VERIFY(f.c().Img1->verticalScrollBar()->isVisible());
+        f.list()->setListIndex(row("w_wide.png"));
+        QCOMPARE(f.s().nZoom, fresh);
+    }
+
+    // The copy question sits over the middle of the window: the preview of
+    // the file already there is put beside it, not under it.
+    void copyPreviewBesideTheQuestion() {
+        Fixture f;
+        f.ctx.window()->resize(1024, 720);
+        f.ctx.window()->move(100, 100);
+        f.ctx.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.ctx.window()));
+        files::Form4 preview(f.ctx.window());
+        preview.placeBesideQuestion(f.ctx.window());
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        const QPoint centre = f.ctx.window()->frameGeometry().center();
+        const QRect question(centre.x() - 200, centre.y() - 60, 400, 120);
+        QVERIFY(!preview.frameGeometry().intersects(question));
     }
 };
 

@@ -152,6 +152,50 @@ private slots:
         QCOMPARE(ui_->boxes[0].prompt, QString("VB ｴﾗｰ: '7' - Out of memory."));
         QCOMPARE(ui_->boxes[0].title, QString("ｴﾗｰ: ﾌｧｲﾙ変換"));
     }
+
+    // After page 3 of a book, a typed single-page name starts at page 1.
+    void typedNameStartsAtTheFirstPage() {
+        const QString tif = dir_.filePath("book.tif"), one = dir_.filePath("one.bmp");
+        QCOMPARE(write(pages(3, 24), tif, engine::kFmtTiffLzw), int16_t(0));
+        QCOMPARE(write(pages(1, 24), one, engine::kFmtBmp), int16_t(0));
+        EngineAnswers a(*c().ImgDlg1);
+        a.answers << EngineAnswers::open(tif, 3) << EngineAnswers::save(dir_.filePath("p3.bmp"), engine::kFmtBmp, 24);
+        convert();
+        QVERIFY(ui_->boxes.isEmpty());
+        a.answers << [&](QDialog& d) {
+            auto* name = d.findChild<QLineEdit*>("FileName");
+            name->clear();
+            QTest::keyClicks(name, "one.bmp");
+            return EngineAnswers::pressOk(d);
+        } << EngineAnswers::save(dir_.filePath("copy.bmp"), engine::kFmtBmp, 24);
+        convert();
+        QVERIFY2(ui_->boxes.isEmpty(), ui_->boxes.isEmpty() ? "" : qPrintable(ui_->boxes[0].prompt));
+        QCOMPARE(loadBack(dir_.filePath("copy.bmp")).frames[0].bitmap.width(), 40);
+    }
+
+    // The Open dialog's "reduce large photos" served that Open only: a
+    // conversion afterwards writes the whole picture.
+    void reducedOpenDoesNotReduceALaterConversion() {
+        const QString big = dir_.filePath("big.jpg");
+        engine::Document d;
+        d.frames.push_back(engine::Frame{madeImage(1800, 1700, 24)});
+        QCOMPARE(write(d, big, engine::kFmtJpeg), int16_t(0));
+        EngineAnswers a(*c().ImgDlg1);
+        a.answers << [&](QDialog& dlg) {
+            qobject_cast<engine::OpenDialog*>(&dlg)->selectFile(big);
+            dlg.findChild<QCheckBox*>("ReduceLarge")->setChecked(true);
+            return EngineAnswers::pressOk(dlg);
+        };
+        form().action(MenuId::mnuFileOpen)->trigger();
+        QVERIFY(c().Img1->bitmapWidth() < 1800);
+        a.answers << [&](QDialog& dlg) {
+            qobject_cast<engine::OpenDialog*>(&dlg)->selectFile(big);
+            dlg.findChild<QCheckBox*>("ReduceLarge")->setChecked(false);
+            return EngineAnswers::pressOk(dlg);
+        } << EngineAnswers::save(dir_.filePath("whole.png"), engine::kFmtPng, 24);
+        convert();
+        QCOMPARE(loadBack(dir_.filePath("whole.png")).frames[0].bitmap.width(), 1800);
+    }
 };
 
 QTEST_MAIN(TestConvertCommand)

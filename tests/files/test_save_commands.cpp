@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "engine/image_control.h"
 #include "shell/file_lists.h"
 #include "files/form2.h"
+#include "shell/ui_services.h"
 #include "files/save_commands.h"
 #include "file_commands.h"
 
@@ -223,6 +225,8 @@ private slots:
             QCOMPARE(ui_->boxes[i].prompt, expected[i].first);
             QCOMPARE(ui_->boxes[i].style, expected[i].second);
             QCOMPARE(ui_->boxes[i].title, QString());
+            // The question's title is given empty; the others have none (the program's name).
+            QCOMPARE(ui_->boxes[i].title.isNull(), expected[i].second != 292);
         }
         QVERIFY(QFileInfo(fresh).isDir());
         QCOMPARE(form().state().sDestDir, fresh);
@@ -256,6 +260,125 @@ private slots:
         d->Drive1->setCurrentIndex(2);
         QCOMPARE(d->Drive1->drive(), QString("A:"));
         QCOMPARE(d->Dir1->path(), dir_.path());
+    }
+
+    // Bits start from the picture each time the dialog opens and each time
+    // the format changes, never from the last save: a colour photo saved as
+    // GIF and then as JPEG stays colour; walking the formats to a TIFF
+    // keeps 24 bits. Grey depths say so.
+    void bitsStartFromThePictureEachTime() {
+        showPicture();
+        EngineAnswers a(*c().ImgDlg1);
+        QStringList seen;
+        auto bitsNow = [](QDialog& d) { return d.findChild<QComboBox*>("Bits")->currentData().toInt(); };
+        a.answers << EngineAnswers::save(dir_.filePath("photo.gif"), engine::kFmtGif, 8);
+        a.answers << [&](QDialog& d) {
+            auto* fmt = d.findChild<QComboBox*>("Format");
+            seen << QString::number(bitsNow(d));  // GIF is still chosen: its 8 is what the picture gets there
+            fmt->setCurrentIndex(fmt->findData(int(engine::kFmtJpeg)));
+            seen << QString::number(bitsNow(d));
+            // The arrow keys through the list, from JPEG to TIFF (LZW).
+            for (int i = 0; i < fmt->count(); ++i) {
+                fmt->setCurrentIndex(i);
+                if (fmt->currentData().toInt() == engine::kFmtTiffLzw) break;
+            }
+            seen << QString::number(bitsNow(d));
+            auto* bits = d.findChild<QComboBox*>("Bits");
+            seen << bits->itemText(bits->findData(16)) << bits->itemText(bits->findData(8));
+            fmt->setCurrentIndex(fmt->findData(int(engine::kFmtJpeg)));
+            seen << bits->itemText(bits->findData(8));
+            d.findChild<QLineEdit*>("FileName")->setText(dir_.filePath("photo.jpg"));
+            return EngineAnswers::pressOk(d);
+        };
+        form().action(MenuId::mnuFileSave)->trigger();
+        form().action(MenuId::mnuFileSave)->trigger();
+        QCOMPARE(seen, QStringList({"8", "24", "24", "16 (ｸﾞﾚｰ)", "8", "8 (ｸﾞﾚｰ)"}));
+        const engine::Document jpg = loadBack(dir_.filePath("photo.jpg"));
+        QCOMPARE(jpg.frames[0].bitmap.bpp(), 24);
+        // A grey picture starts grey where the format has grey.
+        const QString grey = dir_.filePath("grey.png");
+        QCOMPARE(write(pages(1, 8), grey, engine::kFmtPng), int16_t(0));
+        QCOMPARE(c().Img1->load(grey, 0, 0, -1), int16_t(0));
+        int greyStart = 0;
+        a.answers << [&](QDialog& d) {
+            auto* fmt = d.findChild<QComboBox*>("Format");
+            fmt->setCurrentIndex(fmt->findData(int(engine::kFmtJpeg)));
+            greyStart = bitsNow(d);
+            return false;
+        };
+        form().action(MenuId::mnuFileSave)->trigger();
+        QCOMPARE(greyStart, 8);
+    }
+
+    // Typing a name whose extension belongs to another format chooses that
+    // format; an extension no writer knows keeps the chosen one.
+    void typedExtensionChoosesTheFormat() {
+        showPicture();
+        EngineAnswers a(*c().ImgDlg1);
+        int formatAfter = 0, formatUnknown = 0;
+        a.answers << [&](QDialog& d) {
+            auto* fmt = d.findChild<QComboBox*>("Format");
+            fmt->setCurrentIndex(fmt->findData(int(engine::kFmtPict)));
+            auto* name = d.findChild<QLineEdit*>("FileName");
+            name->clear();
+            QTest::keyClicks(name, "odd.foo");
+            formatUnknown = fmt->currentData().toInt();
+            name->clear();
+            QTest::keyClicks(name, dir_.filePath("x.jpg"));
+            formatAfter = fmt->currentData().toInt();
+            return EngineAnswers::pressOk(d);
+        };
+        form().action(MenuId::mnuFileSave)->trigger();
+        QCOMPARE(formatUnknown, int(engine::kFmtPict));
+        QCOMPARE(formatAfter, int(engine::kFmtJpeg));
+        int16_t code = -1;
+        loadBack(dir_.filePath("x.jpg"), &code);
+        QCOMPARE(code, int16_t(0));
+        QVERIFY(ui_->boxes.isEmpty());
+    }
+
+    // A file the user may not write is kept, and the save says why.
+    void readOnlyTargetIsKeptAndReported() {
+        showPicture();
+        const QString target = dir_.filePath("locked.png");
+        QCOMPARE(write(pages(1, 8), target, engine::kFmtPng), int16_t(0));
+        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        const QByteArray before = bytesOf(target);
+        EngineAnswers a(*c().ImgDlg1);
+        a.answers << EngineAnswers::save(target, engine::kFmtPng, 24);
+        form().action(MenuId::mnuFileSave)->trigger();
+        QCOMPARE(ui_->boxes.size(), 1);
+        QCOMPARE(ui_->boxes[0].prompt, QString("ｴﾗｰ '20014, ﾌｧｲﾙを開けません。' が発生しました。"));
+        QCOMPARE(bytesOf(target), before);
+        QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    // A name is written as typed: blanks around it are part of it.
+    void typedNameKeepsItsBlanks() {
+        showPicture();
+        EngineAnswers a(*c().ImgDlg1);
+        a.answers << EngineAnswers::save(dir_.filePath(" spaced.png "), engine::kFmtPng, 24);
+        form().action(MenuId::mnuFileSave)->trigger();
+        QVERIFY(ui_->boxes.isEmpty());
+        QVERIFY(QFileInfo::exists(dir_.filePath(" spaced.png ")));
+        QVERIFY(!QFileInfo::exists(dir_.filePath("spaced.png")));
+    }
+
+    // The question's window shows the empty title it was given; a box with
+    // no title shows the program's name.
+    void emptyTitleIsShownEmpty() {
+        shell::QtUiServices real;
+        QStringList titles;
+        for (const QString& title : {QStringLiteral(""), QString()}) {
+            QTimer::singleShot(0, this, [&] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                titles << box->windowTitle();
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            real.msgBox(QStringLiteral("ホルダを作成しますか。"), 292, title);
+        }
+        QCOMPARE(titles, QStringList({"", "QOVA"}));
     }
 };
 

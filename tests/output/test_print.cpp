@@ -301,6 +301,27 @@ private slots:
 
     // Through the private CUPS queue: a landscape photo on letter paper and
     // a tall picture on legal landscape, looked at as the PDF queue wrote them.
+    // A picture with transparency prints on white, as it shows in the view.
+    void transparencyPrintsOnWhite() {
+        engine::Bitmap rgba = engine::Bitmap::createFilled(40, 40, 32, false, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                uint8_t* p = rgba.mutableRow(y) + x * 4;
+                p[2] = 255;
+                p[3] = (x >= 10 && x < 30 && y >= 10 && y < 30) ? 255 : 0;
+            }
+        engine::Document d;
+        d.frames.push_back(engine::Frame{rgba});
+        img()->setDocument(d);
+        QImage canvas(80, 80, QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        QPainter painter(&canvas);
+        QCOMPARE(img()->renderToDevice(&painter, 0, 0, 80, 80), int16_t(0));
+        painter.end();
+        QCOMPARE(QColor(canvas.pixel(4, 4)), QColor(Qt::white));
+        QCOMPARE(QColor(canvas.pixel(40, 40)), QColor(Qt::red));
+    }
+
     void realQueue() {
         if (!queue_.ok()) QSKIP(qPrintable("no private CUPS scheduler: " + queue_.whyNot()));
         struct Job {

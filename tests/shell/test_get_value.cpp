@@ -213,6 +213,35 @@ private slots:
         QCOMPARE(g.UserResult(), int16_t(0));
         QCOMPARE(g.GetValueBar->value(), 420);
     }
+
+    // The bar is a tab stop after the box; Right, Down and PageDown raise
+    // the value, Left, Up and PageUp lower it, and the box follows.
+    void barWorksFromTheKeyboard() {
+        GetValue g;
+        zoomSetUp(g, 300);
+        execWith(g, [&] {
+            QTRY_VERIFY(g.GetValueBox->hasFocus());
+            QTest::keyClick(g.GetValueBox, Qt::Key_Tab);
+            QVERIFY(g.GetValueBar->hasFocus());
+            QTest::keyClick(g.GetValueBar, Qt::Key_Right);
+            QCOMPARE(g.GetValueBar->value(), 310);
+            QTest::keyClick(g.GetValueBar, Qt::Key_PageDown);
+            QCOMPARE(g.GetValueBar->value(), 410);
+            QTest::keyClick(g.GetValueBar, Qt::Key_Down);
+            QCOMPARE(g.GetValueBar->value(), 420);
+            QTest::keyClick(g.GetValueBar, Qt::Key_Left);
+            QTest::keyClick(g.GetValueBar, Qt::Key_Up);
+            QCOMPARE(g.GetValueBar->value(), 400);
+            QTest::keyClick(g.GetValueBar, Qt::Key_PageUp);
+            QCOMPARE(g.GetValueBar->value(), 300);
+            QCOMPARE(g.GetValueBox->text(), QString("300"));
+            QTest::keyClick(g.GetValueBar, Qt::Key_End);
+            QCOMPARE(g.GetValueBox->text(), QString("800"));
+            QTest::keyClick(g.GetValueBar, Qt::Key_Return);  // Enter still accepts
+        });
+        QCOMPARE(g.UserResult(), int16_t(-1));
+        QCOMPARE(g.GetAmount(), 800);
+    }
 };
 
 QTEST_MAIN(GetValueTest)

@@ -62,9 +62,10 @@ private slots:
     // The texts the user sees, exactly as they were written by hand before
     // they came from the engine's table.
     void fileTypeTexts() {
+        // The classic list, then today's pictures (PNG, GIF, WebP) after it.
         QCOMPARE(startPattern(),
                  QStringLiteral("*.cmp;*.jpe;*.jpg;*.jpeg;*.jff;*.jtf;*.bmp;*.tif;*.tga;*.pcx;*.cal;*.mac;*.img;*.msp;"
-                                "*.wpg;*.ras;*.pct;*.pcd;*.eps;*.wmf;*.psd;*.avi"));
+                                "*.wpg;*.ras;*.pct;*.pcd;*.eps;*.wmf;*.psd;*.avi;*.png;*.gif;*.webp"));
         WindowState s;
         fillFormatTable(s);
         const char* const rows[22][2] = {
@@ -87,7 +88,10 @@ private slots:
                                    ".TGA", ".PCX", ".CAL", ".MAC", ".MSP", ".IMG", ".WPG", ".RAS",
                                    ".PCT", ".PCD", ".EPS", ".WMF", ".AVI", ".PSD", ".JPE"};
         for (const QString& ext : loads) QVERIFY2(loadsOnClick("name" + ext.toLower()), qPrintable(ext));
-        for (const char* name : {"a.png", "a.ico", "a.cur", "a.txt", "a.wfx", "jpg", ""})
+        // Today's pictures too (PNG, WebP), beyond the classic list.
+        QVERIFY(loadsOnClick("a.png"));
+        QVERIFY(loadsOnClick("a.webp"));
+        for (const char* name : {"a.ico", "a.cur", "a.txt", "a.wfx", "jpg", ""})
             QVERIFY2(!loadsOnClick(QString::fromLatin1(name)), name);
     }
 

@@ -3,17 +3,99 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include <sys/mman.h>
 
 #include "codes.h"
+#include "pixel_memory.h"
 
 namespace qova::engine {
 
+namespace {
+
+// Freed pixel mappings, kept for the next large bitmap. A page the process
+// has already touched costs nothing to write again, while a mapping fresh
+// from the kernel is zeroed and faulted in page by page, which for a photo
+// costs as much as the operation that fills it. Walking a folder and every
+// operation that writes a new bitmap free one photo-sized buffer as they
+// take the next, so a few kept buffers cover them; the cap bounds what idle
+// memory this holds.
+class MappingCache {
+public:
+    static MappingCache& instance() {
+        static MappingCache* cache = new MappingCache;  // outlives every static Bitmap
+        return *cache;
+    }
+
+    // A kept mapping of at least len bytes, shortened to len; null if none.
+    uint8_t* take(size_t len) {
+        std::lock_guard<std::mutex> hold(lock_);
+        size_t best = kept_.size();
+        for (size_t i = 0; i < kept_.size(); ++i)
+            if (kept_[i].len >= len && (best == kept_.size() || kept_[i].len < kept_[best].len)) best = i;
+        if (best == kept_.size()) return nullptr;
+        const Entry e = kept_[best];
+        kept_.erase(kept_.begin() + std::ptrdiff_t(best));
+        bytes_ -= e.len;
+        if (e.len > len) munmap(e.bytes + len, e.len - len);
+        return e.bytes;
+    }
+
+    void give(uint8_t* bytes, size_t len) {
+        if (len > kMaxBytes) {
+            munmap(bytes, len);
+            return;
+        }
+        std::vector<Entry> drop;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            kept_.push_back(Entry{bytes, len});
+            bytes_ += len;
+            while (bytes_ > kMaxBytes || kept_.size() > kMaxEntries) {
+                drop.push_back(kept_.front());
+                bytes_ -= kept_.front().len;
+                kept_.erase(kept_.begin());
+            }
+        }
+        for (const Entry& e : drop) munmap(e.bytes, e.len);
+    }
+
+    void clear() {
+        std::vector<Entry> drop;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            drop.swap(kept_);
+            bytes_ = 0;
+        }
+        for (const Entry& e : drop) munmap(e.bytes, e.len);
+    }
+
+    size_t keptBytes() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return bytes_;
+    }
+
+private:
+    struct Entry {
+        uint8_t* bytes;
+        size_t len;
+    };
+    static constexpr size_t kMaxBytes = size_t(256) << 20;  // three 24-megapixel colour photos
+    static constexpr size_t kMaxEntries = 4;
+    std::mutex lock_;
+    std::vector<Entry> kept_;
+    size_t bytes_ = 0;
+};
+
+}  // namespace
+
 Bitmap::Buffer::~Buffer() {
-    if (mapped) munmap(bytes, mapped);
+    if (mapped) MappingCache::instance().give(bytes, mapped);
     else std::free(bytes);
 }
+
 
 namespace {
 
@@ -25,18 +107,31 @@ namespace {
 #endif
 #endif
 
-// Large pixel buffers are mapped afresh, aligned to 2 MB and on huge pages: a
-// fresh 24-megapixel bitmap would otherwise take tens of thousands of page
-// faults while a decoder fills it. Fresh mappings read as zero and cost no
-// memory until written, so a decoder that stops early (or a picture left
-// mostly blank) only pays for what it wrote. Under AddressSanitizer plain
-// malloc is kept so that overruns are caught.
-void allocatePixels(size_t bytes, bool zero, uint8_t*& out, size_t& mapped, bool& zeroed) {
+// Large pixel buffers are mapped, aligned to 2 MB and on huge pages: a fresh
+// 24-megapixel bitmap would otherwise take tens of thousands of page faults
+// while a decoder fills it. Fresh mappings read as zero and cost no memory
+// until written, so a decoder that stops early (or a picture left mostly
+// blank) only pays for what it wrote, and never shows an older picture's
+// pixels. A caller that writes every byte (a copy, an operation's result)
+// says so and gets a mapping a freed bitmap left instead (see MappingCache). Under AddressSanitizer plain malloc is kept so that overruns
+// are caught.
+// Set while a caller that writes every byte of its new bitmap creates it.
+thread_local bool tlsRewrite = false;
+
+void allocatePixels(size_t bytes, bool zero, uint8_t*& out, size_t& mapped, bool& zeroed, bool rewrite) {
     mapped = 0;
 #ifndef QOVA_ASAN
     constexpr size_t kHuge = size_t(2) << 20;
     if (bytes >= kHuge) {
         const size_t len = (bytes + kHuge - 1) & ~(kHuge - 1);
+        if (rewrite && !zero) {
+            if (uint8_t* kept = MappingCache::instance().take(len)) {
+                out = kept;
+                mapped = len;
+                zeroed = false;
+                return;
+            }
+        }
         void* p = mmap(nullptr, len + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) {
             out = nullptr;
@@ -58,6 +153,22 @@ void allocatePixels(size_t bytes, bool zero, uint8_t*& out, size_t& mapped, bool
 
 }  // namespace
 
+namespace pixel_memory {
+
+size_t keptBytes() { return MappingCache::instance().keptBytes(); }
+
+void releaseKept() { MappingCache::instance().clear(); }
+
+Bitmap createForRewrite(int width, int height, int bpp, bool grey, int16_t* code) {
+    struct Flag {
+        Flag() { tlsRewrite = true; }
+        ~Flag() { tlsRewrite = false; }
+    } flag;
+    return Bitmap::create(width, height, bpp, grey, code);
+}
+
+}  // namespace pixel_memory
+
 Bitmap Bitmap::create(int width, int height, int bpp, bool grey, int16_t* code) {
     return allocate(width, height, bpp, grey, false, code);
 }
@@ -74,7 +185,7 @@ Bitmap Bitmap::allocate(int width, int height, int bpp, bool grey, bool zero, in
     if (bytes > kMaxBitmapBytes) return fail(kErrNoMemory);
     auto buf = std::make_shared<Buffer>();
     bool zeroed = false;
-    allocatePixels(bytes, zero, buf->bytes, buf->mapped, zeroed);
+    allocatePixels(bytes, zero, buf->bytes, buf->mapped, zeroed, tlsRewrite);
     if (!buf->bytes) return fail(kErrNoMemory);
     buf->size = bytes;
     if (zero && !zeroed) std::memset(buf->bytes, 0, bytes);
@@ -102,7 +213,7 @@ uint8_t* Bitmap::mutableBits() {
     if (data_.use_count() > 1) {
         auto buf = std::make_shared<Buffer>();
         bool zeroed = false;
-        allocatePixels(data_->size, false, buf->bytes, buf->mapped, zeroed);
+        allocatePixels(data_->size, false, buf->bytes, buf->mapped, zeroed, true);
         if (!buf->bytes) throw std::bad_alloc();
         buf->size = data_->size;
         std::memcpy(buf->bytes, data_->bytes, data_->size);
@@ -115,7 +226,7 @@ Bitmap Bitmap::clone() const {
     Bitmap b = *this;
     if (b.data_) {
         b.data_.reset();
-        Bitmap fresh = create(width_, height_, bpp_, grey_);
+        Bitmap fresh = pixel_memory::createForRewrite(width_, height_, bpp_, grey_);
         if (fresh.isNull()) return Bitmap();
         std::memcpy(fresh.data_->bytes, data_->bytes, data_->size);
         b.data_ = fresh.data_;

@@ -149,7 +149,7 @@ int16_t ImageDocument::load(const std::string& path, int bpp, int page, int page
     int16_t code = kOk;
     // A picture decoded ahead serves a plain load of the whole file.
     const bool plain = bpp == 0 && page == 0 && pageCount == -1 && reduceWidth == 0;
-    if (plain && ReadAhead::instance().take(req.path, doc, code)) {
+    if (plain && readAhead_ && readAhead_->take(req.path, doc, code)) {
         if (progress) {
             progress(0);
             progress(100);
@@ -159,8 +159,8 @@ int16_t ImageDocument::load(const std::string& path, int bpp, int page, int page
     }
     preLoad_ = false;
     if (code != kOk) return code;
-    source_ = path;
     setDocument(std::move(doc));
+    source_ = path;
     return kOk;
 }
 
@@ -245,6 +245,8 @@ int16_t ImageDocument::createBitmap(int width, int height, int bits) {
 }
 
 void ImageDocument::setDocument(Document doc) {
+    // A picture put in any other way than a load is no file's.
+    source_.clear();
     doc_ = std::move(doc);
     index_ = 0;
     newPicture();

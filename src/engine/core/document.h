@@ -18,6 +18,7 @@
 namespace qova::engine {
 
 class AnimationCanvas;
+class ReadAhead;
 
 class ImageDocument {
 public:
@@ -72,8 +73,11 @@ public:
     // when it has the file. On failure the document keeps what it had.
     int16_t load(const std::string& path, int bpp, int page, int pageCount, const ProgressFn& progress = {},
                  int reduceWidth = 0, int reduceHeight = 0);
-    // The file of the last load ("" after emptying).
+    // The file the picture was loaded from: "" when it was put in any other
+    // way (emptied, a handle put into an empty document, a new list).
     const std::string& imageSource() const { return source_; }
+    // Where a plain load of a whole file looks first (null: nowhere).
+    void setReadAhead(ReadAhead* r) { readAhead_ = r; }
     // "" empties the document; a path loads it, throwing EngineError with the
     // load's code when it fails.
     void setImageSource(const std::string& path);
@@ -239,6 +243,7 @@ private:
     int index_ = 0;
     uint32_t handle_ = 0;
     std::string source_;
+    ReadAhead* readAhead_ = nullptr;
     bool preLoad_ = false;
     Region region_;
     uint64_t regionRevision_ = 0;

@@ -26,6 +26,10 @@ struct Frame {
     uint32_t transparentColour = 0;
     int transparentIndex = -1;
     bool waitForInput = false;
+    // Dots per inch the file gave for this page, 0 when it gave none. Kept
+    // with the page so that saving (and printing) keeps its size on paper.
+    double dpiX = 0;
+    double dpiY = 0;
 };
 
 struct AnimationInfo {

@@ -16,6 +16,7 @@
 #include "../core/codes.h"
 #include "../core/formats/formats.h"
 #include "../image_control.h"
+#include "../native_path.h"
 #include "file_pane.h"
 
 namespace qova::engine {
@@ -82,6 +83,7 @@ OpenDialog::OpenDialog(const QList<QPair<QString, QStringList>>& filters, const 
         selectFile(p);
         accept();
     });
+    connect(name_, &QLineEdit::textEdited, this, [this] { nameTyped(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &OpenDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -100,8 +102,25 @@ void OpenDialog::selectFile(const QString& path) {
     const QFileInfo fi(path);
     if (fi.isAbsolute() && QDir(fi.absolutePath()) != QDir(pane_->directory())) pane_->setDirectory(fi.absolutePath());
     name_->setText(fi.fileName());
+    showFile(path);
+}
+
+void OpenDialog::nameTyped() {
+    // A typed name is another file: it starts at its first page.
+    page_->setValue(1);
+    const QString p = filePath();
+    if (!p.isEmpty() && QFileInfo(p).isFile()) showFile(p);
+    else {
+        preview_->setImageSource("");
+        info_->clear();
+        page_->setRange(1, 1);
+        page_->setEnabled(false);
+    }
+}
+
+void OpenDialog::showFile(const QString& path) {
     LoadInfo info;
-    const int16_t code = probeFile(path.toStdString(), info);
+    const int16_t code = probeFile(nativePath(path), info);
     if (code != kOk) {
         preview_->setImageSource("");
         info_->setText("ﾌﾟﾚﾋﾞｭｰできません (" + QString::number(code) + ")");
@@ -119,8 +138,9 @@ void OpenDialog::selectFile(const QString& path) {
 }
 
 QString OpenDialog::filePath() const {
-    const QString n = name_->text().trimmed();
-    if (n.isEmpty()) return QString();
+    // The name as typed, blanks and all; only a name of blanks alone is none.
+    const QString n = name_->text();
+    if (n.trimmed().isEmpty()) return QString();
     if (QFileInfo(n).isAbsolute()) return n;
     return QDir(pane_->directory()).filePath(n);
 }

@@ -29,6 +29,9 @@ public:
 
 private:
     void accept() override;
+    // The preview, facts and page range of a file (the name box untouched).
+    void showFile(const QString& path);
+    void nameTyped();
     FilePane* pane_;
     QComboBox* types_;
     QLineEdit* name_;

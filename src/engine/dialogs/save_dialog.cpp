@@ -20,7 +20,7 @@
 
 namespace qova::engine {
 
-SaveDialog::SaveDialog(const SaveChoice& start, QWidget* parent) : QDialog(parent) {
+SaveDialog::SaveDialog(const SaveChoice& start, QWidget* parent) : QDialog(parent), picture_(start.picture) {
     setObjectName("SaveDialog");
     pane_ = new FilePane(this);
     name_ = new QLineEdit(this);
@@ -97,19 +97,22 @@ SaveDialog::SaveDialog(const SaveChoice& start, QWidget* parent) : QDialog(paren
     };
     connect(format_, &QComboBox::currentIndexChanged, this, &SaveDialog::formatChanged);
     connect(stamp_, &QCheckBox::toggled, this, [this] { formatChanged(); });
-    connect(pane_, &FilePane::fileSelected, this, [this](const QString& p) { name_->setText(QFileInfo(p).fileName()); });
+    connect(pane_, &FilePane::fileSelected, this, [this](const QString& p) {
+        name_->setText(QFileInfo(p).fileName());
+        followName();
+    });
     connect(pane_, &FilePane::fileActivated, this, [this](const QString& p) {
         name_->setText(QFileInfo(p).fileName());
         accept();
     });
+    connect(name_, &QLineEdit::textEdited, this, [this] { followName(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &SaveDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     const int fi = format_->findData(start.format);
     format_->setCurrentIndex(fi >= 0 ? fi : 0);
+    // Bits start from the picture, never from the last save's choice.
     formatChanged();
-    const int bi = bits_->findData(start.bits);
-    if (bi >= 0) bits_->setCurrentIndex(bi);
     const QFileInfo sp(start.path);
     if (!start.path.isEmpty() && (sp.isDir() || sp.absoluteDir().exists())) {
         pane_->setDirectory(sp.isDir() ? sp.absoluteFilePath() : sp.absolutePath());
@@ -127,10 +130,12 @@ SaveDialog::SaveDialog(const SaveChoice& start, QWidget* parent) : QDialog(paren
 void SaveDialog::formatChanged() {
     const FormatInfo* f = findFormat(format_->currentData().toInt());
     if (!f) return;
-    const int keep = bits_->currentData().toInt();
+    // Each format starts at the picture's own depth where it writes it,
+    // else at its richest colour: fewer colours are always the user's pick.
     bits_->clear();
-    for (int b : f->writeBpp) bits_->addItem(QString::number(b), b);
-    const int i = bits_->findData(keep);
+    for (int b : f->writeBpp)
+        bits_->addItem(writesGrey(*f, b) ? QString("%1 (ｸﾞﾚｰ)").arg(b) : QString::number(b), b);
+    const int i = bits_->findData(startDepth(*f, picture_));
     bits_->setCurrentIndex(i >= 0 ? i : bits_->count() - 1);
     quality_->setEnabled(f->quality);
     stamp_->setEnabled(f->stamp);
@@ -146,23 +151,29 @@ void SaveDialog::formatChanged() {
 void SaveDialog::followFormat() {
     const FormatInfo* f = findFormat(format_->currentData().toInt());
     if (!f) return;
-    // Follow the format with the name's extension.
-    QString n = name_->text();
-    if (!n.isEmpty()) {
-        const QFileInfo fi(n);
-        const QString want = QString::fromUtf8(f->extension);
-        if (fi.suffix().compare(want, Qt::CaseInsensitive) != 0 &&
-            !(want == "jpg" && QStringList{"jpeg", "jpe", "jff", "jtf"}.contains(fi.suffix(), Qt::CaseInsensitive)) &&
-            !(want == "tif" && (fi.suffix().compare("tiff", Qt::CaseInsensitive) == 0))) {
-            name_->setText(fi.completeBaseName() + "." + want);
-        }
-    }
+    // Follow the format with the name's extension (any of the format's own).
+    const QString n = name_->text();
+    if (n.isEmpty()) return;
+    const QFileInfo fi(n);
+    if (!hasExtension(*f, fi.suffix().toStdString()))
+        name_->setText(fi.completeBaseName() + "." + QString::fromUtf8(f->extension));
+}
+
+void SaveDialog::followName() {
+    const QString suffix = QFileInfo(name_->text()).suffix();
+    const FormatInfo* now = findFormat(format_->currentData().toInt());
+    if (suffix.isEmpty() || (now && hasExtension(*now, suffix.toStdString()))) return;
+    const FormatInfo* named = writerForExtension(suffix.toStdString());
+    if (!named) return;  // an extension no writer knows keeps the chosen format
+    const int i = format_->findData(int(named->code));
+    if (i >= 0) format_->setCurrentIndex(i);
 }
 
 SaveChoice SaveDialog::choice() const {
     SaveChoice c;
-    const QString n = name_->text().trimmed();
-    c.path = n.isEmpty() ? QString() : (QFileInfo(n).isAbsolute() ? n : QDir(pane_->directory()).filePath(n));
+    // The name as typed, blanks and all; only a name of blanks alone is none.
+    const QString n = name_->text();
+    c.path = n.trimmed().isEmpty() ? QString() : (QFileInfo(n).isAbsolute() ? n : QDir(pane_->directory()).filePath(n));
     c.format = format_->currentData().toInt();
     c.bits = bits_->currentData().toInt();
     const FormatInfo* f = findFormat(c.format);
@@ -176,6 +187,7 @@ SaveChoice SaveDialog::choice() const {
 }
 
 void SaveDialog::accept() {
+    followName();
     const SaveChoice c = choice();
     if (c.path.isEmpty()) return;
     const QFileInfo fi(c.path);

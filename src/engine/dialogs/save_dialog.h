@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "../core/formats/format_table.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -26,6 +28,8 @@ struct SaveChoice {
     int stampWidth = 120;
     int stampHeight = 90;
     int stampBits = 24;
+    // What is being saved: Bits start from it each time the format changes.
+    PictureDepth picture;
 };
 
 class SaveDialog : public QDialog {
@@ -40,6 +44,9 @@ private:
     void accept() override;
     void formatChanged();
     void followFormat();
+    // A name whose extension belongs to another format chooses that format.
+    void followName();
+    PictureDepth picture_;
     FilePane* pane_;
     QLineEdit* name_;
     QComboBox* format_;

@@ -1,6 +1,7 @@
 // Windows and OS/2 BMP: every header version, 1/2/4/8-bit palettes, RLE4,
 // RLE8, 16 and 32-bit bit fields, 24 bits, and embedded JPEG/PNG.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -209,8 +210,18 @@ int16_t decodeBmp(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         }
     }
     if (opts.progress) opts.progress(100);
+    Frame frame;
+    if (hsize >= 40) {
+        // Pixels per metre; 0 (or nonsense) says nothing.
+        const int32_t perMetreX = int32_t(rd32le(d + 38)), perMetreY = int32_t(rd32le(d + 42));
+        if (perMetreX > 0 && perMetreY > 0 && perMetreX < 40000000 && perMetreY < 40000000) {
+            frame.dpiX = perMetreX * 0.0254;
+            frame.dpiY = perMetreY * 0.0254;
+        }
+    }
+    frame.bitmap = std::move(bmp);
     doc.frames.clear();
-    doc.frames.push_back(Frame{std::move(bmp)});
+    doc.frames.push_back(std::move(frame));
     return kOk;
 }
 
@@ -300,7 +311,10 @@ int16_t encodeBmp(const Bitmap& bmp, const std::string& path, const EncodeOption
         put32(head, uint32_t(w)); put32(head, uint32_t(h)); put16(head, 1); put16(head, unsigned(bpp));
         put32(head, rle ? (bpp == 8 ? 1 : 2) : 0);
         put32(head, uint32_t(dataSize));
-        put32(head, 3780); put32(head, 3780);  // 96 dpi
+        // The page's resolution in pixels per metre; 96 dpi when unknown.
+        const bool known = opts.dpiX > 0 && opts.dpiY > 0 && opts.dpiX < 1e6 && opts.dpiY < 1e6;
+        put32(head, known ? uint32_t(std::lround(opts.dpiX / 0.0254)) : 3780u);
+        put32(head, known ? uint32_t(std::lround(opts.dpiY / 0.0254)) : 3780u);
         put32(head, uint32_t(palEntries)); put32(head, 0);
     }
     for (size_t i = 0; i < palEntries; ++i) {

@@ -72,6 +72,10 @@ struct EncodeOptions {
     int stampWidth = 0;
     int stampHeight = 0;
     int stampBpp = 24;
+    // The page's resolution (Frame::dpiX/dpiY; 0 = none known): formats
+    // that store one write it. TIFF takes each page's from its frame.
+    double dpiX = 0;
+    double dpiY = 0;
 };
 
 // Encoders write to `path` directly (the saver hands them a temporary name and

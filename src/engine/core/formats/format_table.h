@@ -43,19 +43,43 @@ enum FormatCode : int16_t {
     kFmtCur = 31,         // read only
     kFmtBigTiff = 32,     // read as TIFF
     kFmtPpm = 33,
+    kFmtWebp = 34,        // read only (through GraphicsMagick)
 };
 
 struct FormatInfo {
     FormatCode code;
     const char* name;        // shown in the save dialog
     const char* extension;   // default extension, no dot
-    std::vector<int> writeBpp;  // empty = read only
+    std::vector<int> writeBpp;  // empty = read only; the depths the file really gets
     bool quality;            // the quality factor applies
     bool stamp;              // can carry a thumbnail
+    // Depths of writeBpp that write grey levels (a colour picture saved at
+    // one of them becomes grey); the others keep colour.
+    std::vector<int> greyBpp = {};
+    // Other extensions of the format's files, no dot.
+    std::vector<const char*> otherExtensions = {};
 };
 
 const std::vector<FormatInfo>& formatTable();
 const FormatInfo* findFormat(int code);
+// True when the format writes `bpp` as grey levels.
+bool writesGrey(const FormatInfo& f, int bpp);
+// True when a file name extension (no dot, any case) is one of the format's.
+bool hasExtension(const FormatInfo& f, const std::string& extension);
+// The first writable format whose extension this is (table order), or null.
+const FormatInfo* writerForExtension(const std::string& extension);
+
+// What a picture is, for choosing a depth: its bits per pixel, whether its
+// levels are grey (grey bitmaps and grey palettes) and whether it carries
+// transparency (32 bits).
+struct PictureDepth {
+    int bpp = 0;    // 0: no picture
+    bool grey = false;
+};
+// The depth a save dialog starts at for `picture` in format `f`: the
+// picture's own where the format writes it (grey and colour told apart),
+// else the richest colour depth the format offers, else its richest grey.
+int startDepth(const FormatInfo& f, const PictureDepth& picture);
 
 // The kinds of image file the program's file browser and open dialog know,
 // by extension, in the order of the browser's start pattern. A kind the

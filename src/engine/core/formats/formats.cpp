@@ -111,6 +111,7 @@ int detectFormat(ByteSpan s, const std::string& path) {
     if (startsWith(s, "II*\0", 4) || startsWith(s, "MM\0*", 4)) return kFmtTiff;
     if (startsWith(s, "II+\0", 4) || startsWith(s, "MM\0+", 4)) return kFmtBigTiff;
     if (startsWith(s, "GIF8", 4)) return kFmtGif;
+    if (startsWith(s, "RIFF", 4) && startsWith(s, "WEBP", 4, 8)) return kFmtWebp;
     if (startsWith(s, "BM", 2)) return kFmtBmp;
     if (startsWith(s, "8BPS", 4)) return kFmtPsd;
     if (startsWith(s, "DanM", 4) || startsWith(s, "LinS", 4)) return kFmtMsp;
@@ -158,6 +159,7 @@ int16_t decodeAny(int format, ByteSpan span, const DecodeOptions& opts, Document
     case kFmtMacPaint: return decodeWithMagick(span, "MAC", opts, doc);
     case kFmtEps: return decodePostScript(span, opts, doc);
     case kFmtPpm: return decodeWithMagick(span, "PNM", opts, doc);
+    case kFmtWebp: return decodeWithMagick(span, "WEBP", opts, doc);
     default: return kErrBadFormat;
     }
 }
@@ -216,25 +218,31 @@ int16_t loadFile(const LoadRequest& req, Document& out) {
     return loadBytes(file.span(), req, out);
 }
 
-int16_t probeFile(const std::string& path, LoadInfo& info) {
-    FileBytes file;
-    int16_t code = file.open(path);
-    if (code != kOk) return code;
-    const int format = detectFormat(file.span(), path);
+int16_t probeBytes(ByteSpan bytes, const std::string& path, LoadInfo& info) {
+    if (bytes.size == 0) return kErrRead;
+    const int format = detectFormat(bytes, path);
     if (!format) return kErrBadFormat;
     Document doc;
     DecodeOptions opts;
     opts.infoOnly = true;
+    int16_t code;
     try {
-        code = decodeAny(format, file.span(), opts, doc);
+        code = decodeAny(format, bytes, opts, doc);
     } catch (...) {
         code = kErrUnknown;
     }
     if (code != kOk) return code;
-    doc.info.sizeBytes = int64_t(file.size());
+    doc.info.sizeBytes = int64_t(bytes.size);
     if (doc.info.formatCode == 0) doc.info.formatCode = format;
     info = doc.info;
     return kOk;
+}
+
+int16_t probeFile(const std::string& path, LoadInfo& info) {
+    FileBytes file;
+    const int16_t code = file.open(path);
+    if (code != kOk) return code;
+    return probeBytes(file.span(), path, info);
 }
 
 bool runsProgram(const std::string& path) {
@@ -248,17 +256,120 @@ bool runsProgram(const std::string& path) {
 
 namespace {
 
-Bitmap toGrey8(const Bitmap& b, int16_t* code) {
-    Bitmap g = b.convertTo(24, code);
-    if (g.isNull()) return g;
-    Bitmap grey = Bitmap::create(g.width(), g.height(), 8, true, code);
-    if (grey.isNull()) return grey;
-    for (int y = 0; y < g.height(); ++y) {
-        const uint8_t* s = g.row(y);
-        uint8_t* d = grey.mutableRow(y);
-        for (int x = 0; x < g.width(); ++x) d[x] = uint8_t(luma(s[x * 3 + 2], s[x * 3 + 1], s[x * 3]));
+// A 32-bit picture as the view shows it: composited on white.
+Bitmap onWhite(const Bitmap& b, int16_t* code) {
+    Bitmap out = Bitmap::create(b.width(), b.height(), 24, false, code);
+    if (out.isNull()) return out;
+    for (int y = 0; y < b.height(); ++y) {
+        const uint8_t* s = b.row(y);
+        uint8_t* d = out.mutableRow(y);
+        for (int x = 0; x < b.width(); ++x) {
+            const int a = s[x * 4 + 3];
+            for (int k = 0; k < 3; ++k) d[x * 3 + k] = uint8_t((s[x * 4 + k] * a + 255 * (255 - a) + 127) / 255);
+        }
     }
-    return grey;
+    return out;
+}
+
+bool greyLevels(const Bitmap& b) { return b.isGrey() || (b.hasPalette() && isGreyPalette(b.palette())); }
+
+}  // namespace
+
+PictureDepth pictureDepth(const Bitmap& b) { return b.isNull() ? PictureDepth{} : PictureDepth{b.bpp(), greyLevels(b)}; }
+
+PictureDepth fileDepth(const std::string& path) {
+    LoadInfo info;
+    if (probeFile(path, info) != kOk) return {};
+    const bool jpeg = info.formatCode == kFmtJpeg;
+    return PictureDepth{info.bpp, info.bpp == 16 || (info.bpp == 8 && jpeg)};
+}
+
+namespace {
+
+// A palette picture at a deeper palette depth: same colours, same indices.
+Bitmap widenedPalette(const Bitmap& b, int bpp, int16_t* code) {
+    Bitmap out = Bitmap::createFilled(b.width(), b.height(), bpp, false, 0, code);
+    if (out.isNull()) return out;
+    Palette pal = b.palette();
+    pal.resize(size_t(1) << bpp);
+    out.setPalette(std::move(pal));
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) out.setIndex(x, y, b.index(x, y));
+    return out;
+}
+
+// The page at the depth the format writes, as a user expects of a save:
+// transparency over white where the format has no alpha (GIF keeps fully
+// transparent pixels as its transparent colour); fewer colours through an
+// optimised palette with error diffusion (black and white with diffusion
+// at 1 bit); grey only where the depth is grey.
+int16_t toSaveDepth(Frame& f, const FormatInfo& fmt, int bpp) {
+    const Bitmap& src = f.bitmap;
+    int16_t code = kOk;
+    const bool greyDepth = writesGrey(fmt, bpp);
+    if (src.bpp() == bpp && (!greyDepth || src.isGrey())) return kOk;
+    if (bpp == 32) {
+        Bitmap c = src.convertTo(32, &code);
+        if (c.isNull()) return code;
+        f.bitmap = std::move(c);
+        return kOk;
+    }
+    // Transparent pixels kept by GIF: those nothing shows through at all.
+    std::vector<uint8_t> clear;
+    bool anyClear = false;
+    if (src.bpp() == 32 && fmt.code == kFmtGif && bpp >= 4) {
+        clear.resize(size_t(src.width()) * size_t(src.height()));
+        for (int y = 0; y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x)
+                if (src.row(y)[x * 4 + 3] == 0) {
+                    clear[size_t(y) * src.width() + x] = 1;
+                    anyClear = true;
+                }
+    }
+    Bitmap base = src;
+    if (src.bpp() == 32) {
+        base = onWhite(src, &code);
+        if (base.isNull()) return code;
+    }
+    if (greyDepth || (bpp == 8 && greyLevels(base))) {
+        code = ops::greyscale(base, bpp == 16 ? 16 : 8);
+        if (code != kOk) return code;
+        f.bitmap = std::move(base);
+        return kOk;
+    }
+    if (bpp == 24) {
+        Bitmap c = base.convertTo(24, &code);
+        if (c.isNull()) return code;
+        f.bitmap = std::move(c);
+        return kOk;
+    }
+    // 1, 4 or 8 bits with a palette.
+    if (base.hasPalette() && base.bpp() <= bpp) {
+        Bitmap c = base.bpp() == bpp ? base : widenedPalette(base, bpp, &code);
+        if (c.isNull()) return code;
+        f.bitmap = std::move(c);
+        return kOk;
+    }
+    if (bpp == 1) {
+        code = ops::colourResolution(base, 1, 0, ops::kDitherDiffusion, 0);
+    } else {
+        code = ops::colourResolution(base, bpp, ops::kResOptimised, ops::kDitherDiffusion,
+                                     anyClear ? (1 << bpp) - 1 : 0);
+    }
+    if (code != kOk) return code;
+    if (anyClear) {
+        Palette pal = base.palette();
+        const int t = int(pal.size());
+        pal.push_back(Rgb{255, 255, 255});
+        pal.resize(size_t(1) << bpp);
+        base.setPalette(std::move(pal));
+        for (int y = 0; y < base.height(); ++y)
+            for (int x = 0; x < base.width(); ++x)
+                if (clear[size_t(y) * base.width() + x]) base.setIndex(x, y, t);
+        f.transparentIndex = t;
+    }
+    f.bitmap = std::move(base);
+    return kOk;
 }
 
 bool isTiffFormat(int format) {
@@ -280,12 +391,21 @@ bool hasTiffHeader(const std::string& path) {
 }
 
 // A frame as a GIF holds it: a palette (or grey) frame no deeper than
-// `bpp` stays as it is, with its own colours; any other is reduced to an
-// optimised palette of its own colours with error diffusion, its
-// transparent colour kept exact in an entry of its own.
-int16_t gifFrame(Frame& f, int bpp) {
+// `bpp` stays as it is, with its own colours; any other goes to the save
+// depth as every page does (clear pixels of an alpha channel becoming the
+// transparent colour), except that a frame with a transparent colour keeps
+// that colour exact in an entry of its own.
+int16_t gifFrame(Frame& f, const FormatInfo& fmt, int bpp) {
     const Bitmap& b = f.bitmap;
     if (b.bpp() <= bpp && (b.hasPalette() || (b.bpp() == 8 && b.isGrey()))) return kOk;
+    if (!f.transparent) {
+        const int16_t code = toSaveDepth(f, fmt, bpp);
+        if (code == kOk && f.transparentIndex >= 0 && size_t(f.transparentIndex) < f.bitmap.palette().size()) {
+            f.transparent = true;
+            f.transparentColour = colourOfRgb(f.bitmap.palette()[size_t(f.transparentIndex)]);
+        }
+        return code;
+    }
     const int n = 1 << bpp;
     const bool keepTransparent = f.transparent && n > 2;
     const Rgb tc = rgbOfColour(f.transparentColour);
@@ -347,11 +467,10 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     if (currentPage < 0 || currentPage >= int(doc.frames.size())) currentPage = 0;
     int bpp = req.bpp;
     const auto& allowed = fmt->writeBpp;
-    const int own = doc.frames[size_t(currentPage)].bitmap.bpp();
+    const Bitmap& own = doc.frames[size_t(currentPage)].bitmap;
     if (bpp == 0) {
-        // The bitmap's own depth if the format has it, else the next deeper one.
-        auto it = std::find_if(allowed.begin(), allowed.end(), [&](int a) { return a >= own; });
-        bpp = it != allowed.end() ? *it : allowed.back();
+        // The bitmap's own depth if the format writes it, else its richest colour.
+        bpp = startDepth(*fmt, PictureDepth{own.bpp(), greyLevels(own)});
     } else if (std::find(allowed.begin(), allowed.end(), bpp) == allowed.end()) {
         return kErrBadBpp;
     }
@@ -362,26 +481,10 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     if (multiPage(req.format)) frames = doc.frames;
     else frames.push_back(doc.frames[size_t(currentPage)]);
     for (auto& f : frames) {
-        const Bitmap& b = f.bitmap;
-        int16_t code = kOk;
-        Bitmap c;
-        if (req.format == kFmtGif) {
-            // Asked for no depth, each frame keeps its own.
-            code = gifFrame(f, req.bpp == 0 ? 8 : bpp);
-            if (code != kOk) return code;
-            continue;
-        }
-        if (bpp == 8 && fmt->quality) {
-            // JPEG's 8 bits are grey levels, never palette indices.
-            if (b.bpp() == 8 && b.isGrey()) continue;
-            c = toGrey8(b, &code);
-        } else if (b.bpp() == bpp) {
-            continue;
-        } else {
-            c = b.convertTo(bpp, &code);
-        }
-        if (c.isNull()) return code;
-        f.bitmap = std::move(c);
+        // GIF frames keep their own palettes (asked for no depth, up to 8 bits each).
+        const int16_t code =
+            req.format == kFmtGif ? gifFrame(f, *fmt, req.bpp == 0 ? 8 : bpp) : toSaveDepth(f, *fmt, bpp);
+        if (code != kOk) return code;
     }
 
     // Write beside the target and rename over it only when complete. A
@@ -417,6 +520,8 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     o.stampWidth = req.stampWidth;
     o.stampHeight = req.stampHeight;
     o.stampBpp = req.stampBpp;
+    o.dpiX = doc.frames[size_t(currentPage)].dpiX;
+    o.dpiY = doc.frames[size_t(currentPage)].dpiY;
     return replaceFile(target.string(), [&](const std::string& tmp) -> int16_t {
         if (append) {
             std::error_code copied;

@@ -6,6 +6,7 @@
 
 #include "../pages.h"
 #include "codec.h"
+#include "format_table.h"
 
 namespace qova::engine {
 
@@ -32,6 +33,14 @@ int16_t loadBytes(ByteSpan bytes, const LoadRequest& req, Document& out);
 bool runsProgram(const std::string& path);
 // Reads only what the file says of itself (size, depth, pages).
 int16_t probeFile(const std::string& path, LoadInfo& info);
+// The same from bytes in memory; `path` names formats without a signature.
+int16_t probeBytes(ByteSpan bytes, const std::string& path, LoadInfo& info);
+// What a save dialog starts from: a bitmap's depth, grey when its levels
+// are grey (a grey bitmap or a grey palette).
+PictureDepth pictureDepth(const Bitmap& b);
+// The same for a file not loaded yet, from what its header says (`page`
+// is not read; 8 bits count as grey only where the format has no palette).
+PictureDepth fileDepth(const std::string& path);
 // Detects the format from the first bytes (and the name for formats that
 // carry no signature). Returns a FormatCode or 0.
 int detectFormat(ByteSpan head, const std::string& path);

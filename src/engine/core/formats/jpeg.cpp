@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo: decoded straight into the bitmap's rows in the
 // engine's B,G,R order, EXIF orientation applied, thumbnail written as EXIF.
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -130,8 +131,16 @@ bool finishJpeg(JpegRead& r) {
     return true;
 }
 
-// EXIF orientation (1..8) from an APP1 marker, 1 when absent.
-int exifOrientation(const jpeg_decompress_struct& cinfo) {
+// What the EXIF APP1 marker says of the picture: its orientation (1..8, 1
+// when absent) and its resolution (0 when absent).
+struct ExifFacts {
+    int orientation = 1;
+    double dpiX = 0;
+    double dpiY = 0;
+};
+
+ExifFacts exifFacts(const jpeg_decompress_struct& cinfo) {
+    ExifFacts facts;
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         if (m->marker != JPEG_APP0 + 1 || m->data_length < 14) continue;
         const uint8_t* p = m->data;
@@ -142,19 +151,55 @@ int exifOrientation(const jpeg_decompress_struct& cinfo) {
         if (!le && !(t[0] == 'M' && t[1] == 'M')) continue;
         auto u16 = [&](size_t o) -> unsigned { return o + 2 <= n ? (le ? rd16le(t + o) : rd16be(t + o)) : 0; };
         auto u32 = [&](size_t o) -> uint32_t { return o + 4 <= n ? (le ? rd32le(t + o) : rd32be(t + o)) : 0; };
+        // A RATIONAL entry's value lies at the offset the entry holds.
+        auto rational = [&](size_t e) -> double {
+            const uint32_t at = u32(e + 8);
+            const uint32_t num = u32(at), den = u32(size_t(at) + 4);
+            return u16(e + 2) == 5 && den != 0 ? double(num) / den : 0.0;
+        };
         const uint32_t ifd = u32(4);
         if (ifd + 2 > n) continue;
         const unsigned count = u16(ifd);
+        double x = 0, y = 0;
+        unsigned unit = 2;  // inches unless it says otherwise
         for (unsigned i = 0; i < count; ++i) {
             const size_t e = ifd + 2 + size_t(i) * 12;
             if (e + 12 > n) break;
-            if (u16(e) == 0x0112) {
+            switch (u16(e)) {
+            case 0x0112: {
                 const unsigned v = u16(e + 8);
-                return (v >= 1 && v <= 8) ? int(v) : 1;
+                facts.orientation = (v >= 1 && v <= 8) ? int(v) : 1;
+                break;
+            }
+            case 0x011A: x = rational(e); break;
+            case 0x011B: y = rational(e); break;
+            case 0x0128: unit = u16(e + 8); break;
+            default: break;
             }
         }
+        const double perInch = unit == 2 ? 1.0 : unit == 3 ? 2.54 : 0.0;
+        if (x > 0 && y > 0 && perInch > 0 && x < 1e6 && y < 1e6) {
+            facts.dpiX = x * perInch;
+            facts.dpiY = y * perInch;
+        }
+        return facts;
     }
-    return 1;
+    return facts;
+}
+
+// The picture's resolution: the JFIF header's when it gives one in inches
+// or centimetres, else EXIF's.
+void jpegResolution(const jpeg_decompress_struct& cinfo, const ExifFacts& exif, double& dpiX, double& dpiY) {
+    dpiX = dpiY = 0;
+    if (cinfo.saw_JFIF_marker && (cinfo.density_unit == 1 || cinfo.density_unit == 2) && cinfo.X_density > 0 &&
+        cinfo.Y_density > 0) {
+        const double perInch = cinfo.density_unit == 1 ? 1.0 : 2.54;
+        dpiX = cinfo.X_density * perInch;
+        dpiY = cinfo.Y_density * perInch;
+        return;
+    }
+    dpiX = exif.dpiX;
+    dpiY = exif.dpiY;
 }
 
 }  // namespace
@@ -180,7 +225,8 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    const int orientation = exifOrientation(cinfo);
+    const ExifFacts exif = exifFacts(cinfo);
+    const int orientation = exif.orientation;
     const bool swapsAxes = orientation >= 5;
     doc.info.width = int(swapsAxes ? cinfo.image_height : cinfo.image_width);
     doc.info.height = int(swapsAxes ? cinfo.image_width : cinfo.image_height);
@@ -268,8 +314,13 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         bmp = std::move(turned);
     }
     if (opts.progress) opts.progress(100);
+    Frame frame;
+    jpegResolution(cinfo, exif, frame.dpiX, frame.dpiY);
+    // The stored resolution describes the stored rows, before turning.
+    if (swapsAxes) std::swap(frame.dpiX, frame.dpiY);
+    frame.bitmap = std::move(bmp);
     doc.frames.clear();
-    doc.frames.push_back(Frame{std::move(bmp)});
+    doc.frames.push_back(std::move(frame));
     return kOk;
 }
 
@@ -286,6 +337,7 @@ struct Compression {
     bool progressive = false;
     const uint8_t* app1 = nullptr;  // EXIF marker to write, or null
     unsigned app1Length = 0;
+    double dpiX = 0, dpiY = 0;      // 0: the JFIF header gives no resolution
 };
 
 struct JpegWrite {
@@ -312,6 +364,12 @@ bool compressJpeg(JpegWrite& w, const Compression& c, std::FILE* f, unsigned cha
         cinfo.comp_info[0].v_samp_factor = c.sampling == 420 ? 2 : 1;
     }
     if (c.progressive) jpeg_simple_progression(&cinfo);
+    if (c.dpiX > 0 && c.dpiY > 0) {
+        // JFIF holds whole dots per inch (up to 65535).
+        cinfo.density_unit = 1;
+        cinfo.X_density = UINT16(std::clamp(std::lround(c.dpiX), 1L, 65535L));
+        cinfo.Y_density = UINT16(std::clamp(std::lround(c.dpiY), 1L, 65535L));
+    }
     cinfo.optimize_coding = TRUE;
     jpeg_start_compress(&cinfo, TRUE);
     if (c.app1) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, c.app1, c.app1Length);
@@ -394,10 +452,24 @@ int16_t encodeJpeg(const Bitmap& bmp, const std::string& path, const EncodeOptio
     if (opts.stamp) {
         if (opts.stampWidth <= 0 || opts.stampHeight <= 0 || opts.stampWidth > 1024 || opts.stampHeight > 1024)
             return kErrBadParam;
-        Bitmap thumb = makeStamp(bmp, opts.stampWidth, opts.stampHeight, opts.stampBpp == 8 ? 8 : 24);
-        if (thumb.isNull()) return kErrNoMemory;
-        std::vector<uint8_t> t = thumbnailJpeg(thumb);
-        if (t.empty() || t.size() > 60000) return kErrBadParam;
+        // A marker holds at most 65533 bytes: a stamp asked larger than
+        // that allows is written as large as fits, never refused.
+        const size_t room = 65533 - exifWithThumbnail({}).size();
+        int w = opts.stampWidth, h = opts.stampHeight;
+        std::vector<uint8_t> t;
+        for (;;) {
+            Bitmap thumb = makeStamp(bmp, w, h, opts.stampBpp == 8 ? 8 : 24);
+            if (thumb.isNull()) return kErrNoMemory;
+            t = thumbnailJpeg(thumb);
+            if (t.empty()) return kErrNoMemory;
+            if (t.size() <= room) break;
+            if (w <= 8 && h <= 8) return kErrBadParam;
+            // The bytes follow the area: shrink both sides by the root of
+            // the excess, a little more so that a few tries settle it.
+            const double f = std::sqrt(double(room) / double(t.size())) * 0.97;
+            w = std::max(8, std::min(w - 1, int(w * f)));
+            h = std::max(8, std::min(h - 1, int(h * f)));
+        }
         app1 = exifWithThumbnail(t);
     }
 
@@ -406,6 +478,8 @@ int16_t encodeJpeg(const Bitmap& bmp, const std::string& path, const EncodeOptio
     JpegWrite w;
     prepareWrite(w);
     Compression c = compressionOf(bmp, quality, sampling, progressive);
+    c.dpiX = opts.dpiX;
+    c.dpiY = opts.dpiY;
     c.app1 = app1.empty() ? nullptr : app1.data();
     c.app1Length = unsigned(app1.size());
     const bool written = compressJpeg(w, c, f, nullptr, nullptr);

@@ -1,5 +1,5 @@
 // The long tail of formats through GraphicsMagick: PCX, TGA, SUN, PICT,
-// Photo CD, CALS, ICO/CUR, WPG, WMF, MacPaint, EPS, PNM.
+// Photo CD, CALS, ICO/CUR, WPG, WMF, MacPaint, EPS, PNM, WebP.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +77,7 @@ uint64_t plausiblePixels(const std::string& magick, uint64_t bytes, uint64_t wid
     if (magick == "SUN") perByte = 700;                 // run-length, one bit a pixel
     else if (magick == "PICT" || magick == "WPG") perByte = 512;  // PackBits, one bit a pixel
     else if (magick == "PNM") perByte = 8;
+    else if (magick == "WEBP") perByte = 2560;  // lossless WebP of flat colour
     else if (magick == "ICO" || magick == "CUR") perByte = 8300;  // PNG inside
     else if (magick == "CALS") perByte = 8 * std::max<uint64_t>(width, 1);  // fax: a bit a line
     const uint64_t slack = kPlausibleSlack / 4;

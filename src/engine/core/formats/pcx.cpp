@@ -3,6 +3,7 @@
 // format, and reading it directly is several times faster than a general
 // library's pixel cache.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -130,8 +131,14 @@ int16_t decodePcx(ByteSpan in, const DecodeOptions& opts, Document& doc) {
         if (opts.progress && (y & 511) == 511) opts.progress(int(int64_t(y) * 100 / ht));
     }
     if (opts.progress) opts.progress(100);
+    Frame frame;
+    if (rd16le(h + 12) > 0 && rd16le(h + 14) > 0) {
+        frame.dpiX = rd16le(h + 12);
+        frame.dpiY = rd16le(h + 14);
+    }
+    frame.bitmap = std::move(bmp);
     doc.frames.clear();
-    doc.frames.push_back(Frame{std::move(bmp)});
+    doc.frames.push_back(std::move(frame));
     return kOk;
 }
 
@@ -156,7 +163,7 @@ void rleLine(std::vector<uint8_t>& out, const uint8_t* p, size_t n) {
 
 }  // namespace
 
-int16_t encodePcx(const Bitmap& bmp, const std::string& path, const EncodeOptions&) {
+int16_t encodePcx(const Bitmap& bmp, const std::string& path, const EncodeOptions& opts) {
     const int bpp = bmp.bpp();
     if (bpp != 1 && bpp != 8 && bpp != 24) return kErrBadBpp;
     const int w = bmp.width(), h = bmp.height();
@@ -173,7 +180,12 @@ int16_t encodePcx(const Bitmap& bmp, const std::string& path, const EncodeOption
     out[9] = uint8_t((w - 1) >> 8);
     out[10] = uint8_t((h - 1) & 0xFF);
     out[11] = uint8_t((h - 1) >> 8);
-    out[12] = 96; out[14] = 96;  // 96 dpi
+    // The page's resolution in whole dots per inch; 96 when unknown.
+    const bool known = opts.dpiX > 0 && opts.dpiY > 0;
+    const auto dpi = [](double v) { return unsigned(std::clamp(std::lround(v), 1L, 65535L)); };
+    const unsigned dx = known ? dpi(opts.dpiX) : 96, dy = known ? dpi(opts.dpiY) : 96;
+    out[12] = uint8_t(dx & 0xFF); out[13] = uint8_t(dx >> 8);
+    out[14] = uint8_t(dy & 0xFF); out[15] = uint8_t(dy >> 8);
     if (bpp == 1) {
         // Index 0 black, 1 white in the header's palette.
         for (int i = 0; i < 3; ++i) out[16 + 3 + i] = 255;

@@ -1,6 +1,7 @@
 // PNG through libpng. Palette images keep their palette (2-bit widened to
 // 4), grey keeps 8 or 16 bits, colour becomes 24 or, with alpha, 32 bits.
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -237,8 +238,17 @@ int16_t decodePng(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (colour == PNG_COLOR_TYPE_PALETTE && depth == 2) widenTwoBitRows(bmp, rowsDone);
     doc.info.truncated = rowsDone < h;
     if (opts.progress) opts.progress(100);
+    Frame frame;
+    png_uint_32 perMetreX = 0, perMetreY = 0;
+    int unit = PNG_RESOLUTION_UNKNOWN;
+    if (png_get_pHYs(r.png, r.info, &perMetreX, &perMetreY, &unit) && unit == PNG_RESOLUTION_METER && perMetreX > 0 &&
+        perMetreY > 0) {
+        frame.dpiX = perMetreX * 0.0254;
+        frame.dpiY = perMetreY * 0.0254;
+    }
+    frame.bitmap = std::move(bmp);
     doc.frames.clear();
-    doc.frames.push_back(Frame{std::move(bmp)});
+    doc.frames.push_back(std::move(frame));
     return kOk;
 }
 
@@ -256,6 +266,7 @@ struct Layout {
     png_colorp palette = nullptr;
     int paletteSize = 0;
     bool bgr = false, swap = false;
+    png_uint_32 perMetreX = 0, perMetreY = 0;  // 0: no pHYs chunk
 };
 
 bool writeHeader(PngWrite& w, std::FILE* f, const Layout& l) {
@@ -265,6 +276,8 @@ bool writeHeader(PngWrite& w, std::FILE* f, const Layout& l) {
     png_set_IHDR(w.png, w.info, l.width, l.height, l.depth, l.colour, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (l.palette) png_set_PLTE(w.png, w.info, l.palette, l.paletteSize);
+    if (l.perMetreX > 0 && l.perMetreY > 0)
+        png_set_pHYs(w.png, w.info, l.perMetreX, l.perMetreY, PNG_RESOLUTION_METER);
     png_write_info(w.png, w.info);
     if (l.bgr) png_set_bgr(w.png);
     if (l.swap) png_set_swap(w.png);
@@ -291,6 +304,10 @@ int16_t encodePng(const Bitmap& bmp, const std::string& path, const EncodeOption
     case 24: l.colour = PNG_COLOR_TYPE_RGB; l.bgr = true; break;
     case 32: l.colour = PNG_COLOR_TYPE_RGB_ALPHA; l.bgr = true; break;
     default: return kErrBadBpp;
+    }
+    if (opts.dpiX > 0 && opts.dpiY > 0 && opts.dpiX < 1e6 && opts.dpiY < 1e6) {
+        l.perMetreX = png_uint_32(std::lround(opts.dpiX / 0.0254));
+        l.perMetreY = png_uint_32(std::lround(opts.dpiY / 0.0254));
     }
     std::vector<png_color> pal;
     if (l.colour == PNG_COLOR_TYPE_PALETTE) {

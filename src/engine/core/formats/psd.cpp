@@ -105,6 +105,34 @@ int16_t readHeader(ByteSpan in, Header& h) {
     return kOk;
 }
 
+// The resolution resource (0x03ED) among the image resources: each block is
+// "8BIM", an id, a padded Pascal name, a length and padded data. The
+// resolutions are 16.16 fixed-point pixels per inch whatever unit the file
+// shows them in. Leaves 0 when the resource is missing or makes no sense.
+void resolutionOf(const uint8_t* p, size_t n, double& dpiX, double& dpiY) {
+    size_t i = 0;
+    while (i + 12 <= n) {
+        if (std::memcmp(p + i, "8BIM", 4) != 0) return;
+        const unsigned id = rd16be(p + i + 4);
+        size_t at = i + 6;
+        const size_t nameLen = p[at];
+        at += (nameLen + 2) & ~size_t(1);  // length byte and name, padded to even
+        if (at + 4 > n) return;
+        const uint32_t len = rd32be(p + at);
+        at += 4;
+        if (len > n - at) return;
+        if (id == 0x03ED && len >= 16) {
+            const double x = rd32be(p + at) / 65536.0, y = rd32be(p + at + 8) / 65536.0;
+            if (x >= 1 && y >= 1 && x < 1e6 && y < 1e6) {
+                dpiX = x;
+                dpiY = y;
+            }
+            return;
+        }
+        i = at + ((size_t(len) + 1) & ~size_t(1));
+    }
+}
+
 // One PackBits row into exactly `out.size()` bytes. Extra output is dropped
 // (some writers pad a row); a row that comes up short is corrupt.
 bool unpackBits(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
@@ -191,11 +219,15 @@ int16_t decodePsd(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (!cur.skip(modeLen)) return kErrRead;
     if (h.mode == kModeIndexed && modeLen < 768) return kErrCorrupt;
 
-    // Image resources and the layer section are not needed for the merge.
+    // Of the image resources only the resolution is wanted; the layer
+    // section is not needed for the merge.
     if (cur.left() < 4) return kErrRead;
     const uint32_t resLen = rd32be(in.data + cur.pos);
     cur.pos += 4;
+    const size_t resPos = cur.pos;
     if (!cur.skip(resLen)) return kErrRead;
+    double dpiX = 0, dpiY = 0;
+    resolutionOf(in.data + resPos, resLen, dpiX, dpiY);
     const size_t lenBytes = h.big ? 8 : 4;
     if (cur.left() < lenBytes) return kErrRead;
     const uint64_t layerLen = h.big ? (uint64_t(rd32be(in.data + cur.pos)) << 32) | rd32be(in.data + cur.pos + 4)
@@ -279,6 +311,8 @@ int16_t decodePsd(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     doc.frames.clear();
     Frame f;
     f.bitmap = std::move(bmp);
+    f.dpiX = dpiX;
+    f.dpiY = dpiY;
     doc.frames.push_back(std::move(f));
     return kOk;
 }

@@ -3,16 +3,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <fstream>
 
 #include "../codes.h"
 #include "formats.h"
 
 namespace qova::engine {
 
-ReadAhead& ReadAhead::instance() {
-    static ReadAhead r;
-    return r;
-}
+namespace {
+std::atomic<int> workers{0};
+}  // namespace
+
+int ReadAhead::runningWorkers() { return workers.load(); }
 
 ReadAhead::~ReadAhead() {
     {
@@ -48,7 +51,13 @@ void ReadAhead::prefetch(const std::vector<std::string>& paths) {
             const bool held = std::any_of(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == p; });
             if (!held) queue_.push_back(p);
         }
-        if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+        if (!worker_.joinable()) {
+            ++workers;
+            worker_ = std::thread([this] {
+                run();
+                --workers;
+            });
+        }
     }
     wake_.notify_one();
 }
@@ -66,7 +75,7 @@ bool ReadAhead::take(const std::string& path, Document& out, int16_t& code) {
     --it->waiters;
     if (!it->done) return false;
     int64_t mtime = 0, size = 0;
-    const bool same = stamp(path, mtime, size) && mtime == it->mtime && size == it->size;
+    const bool same = !it->skipped && stamp(path, mtime, size) && mtime == it->mtime && size == it->size;
     if (same) {
         out = std::move(it->doc);
         code = it->code;
@@ -85,6 +94,11 @@ void ReadAhead::clear() {
 size_t ReadAhead::heldCount() const {
     std::lock_guard lock(mutex_);
     return held_.size();
+}
+
+bool ReadAhead::idle() const {
+    std::lock_guard lock(mutex_);
+    return queue_.empty() && std::all_of(held_.begin(), held_.end(), [](const Entry& e) { return e.done; });
 }
 
 void ReadAhead::trim() {
@@ -115,7 +129,7 @@ void ReadAhead::run() {
             Entry e;
             e.path = path;
             if (!stamp(path, e.mtime, e.size)) continue;
-            // Large files are not worth holding twice in memory.
+            // A file larger than the pictures held may be is larger decoded.
             if (uint64_t(e.size) > maxBytes_ / 2) continue;
             // Nor is an outside program started for a picture nobody asked
             // for yet (a PostScript file may run for as long as its limit).
@@ -123,16 +137,42 @@ void ReadAhead::run() {
             held_.push_back(std::move(e));
             slot = std::prev(held_.end());
         }
+        // Read once; the header says what the pixels will cost before any
+        // of them is decoded (a small file may hold a huge picture).
         LoadRequest req;
         req.path = path;
         req.runPrograms = false;
+        std::vector<uint8_t> bytes;
+        {
+            std::ifstream in(path, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        const ByteSpan span{bytes.data(), bytes.size()};
+        LoadInfo info;
+        bool tooLarge = false;
+        if (probeBytes(span, path, info) == kOk) {
+            const uint64_t page = uint64_t(Bitmap::strideFor(info.width, std::max(info.bpp, 1))) * uint64_t(info.height);
+            const uint64_t pages = uint64_t(std::max(info.pageCount, 1));
+            uint64_t maxBytes;
+            {
+                std::lock_guard lock(mutex_);
+                maxBytes = maxBytes_;
+            }
+            tooLarge = page > maxBytes / 2 || (page ? pages > maxBytes / 2 / page : false);
+        }
         Document doc;
-        const int16_t code = loadFile(req, doc);
+        int16_t code = kOk;
+        if (!tooLarge) code = bytes.empty() ? int16_t(kErrRead) : loadBytes(span, req, doc);
+        bytes = std::vector<uint8_t>();
         {
             std::lock_guard lock(mutex_);
             slot->doc = std::move(doc);
             slot->code = code;
-            slot->done = true;  // a failed decode is held too: its code answers the load
+            // A failed decode is held too (its code answers the load); one
+            // too large to hold is dropped, or left for the load waiting on it.
+            slot->done = true;
+            slot->skipped = tooLarge;
+            if (tooLarge && slot->waiters == 0) held_.erase(slot);
             trim();
         }
         finished_.notify_all();

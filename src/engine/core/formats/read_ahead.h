@@ -1,5 +1,7 @@
 // Decoding ahead: while the user looks at one picture, the next ones in the
-// folder decode on the other core, so stepping to them shows at once.
+// folder decode on the other core, so stepping to them shows at once. The
+// main window owns one (its worker thread ends with it); a document loads
+// through it when given one.
 #pragma once
 
 #include <condition_variable>
@@ -17,8 +19,11 @@ namespace qova::engine {
 
 class ReadAhead {
 public:
-    static ReadAhead& instance();
+    ReadAhead() = default;
+    // Stops the worker and waits for it (a decode under way finishes first).
     ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
 
     // Decodes these files (in order) in the background, forgetting earlier
     // requests that have not started. Files already held stay held.
@@ -29,16 +34,23 @@ public:
     bool take(const std::string& path, Document& out, int16_t& code);
     void clear();
     size_t heldCount() const;
-    // Most pictures kept at once and the memory they may use.
+    // Nothing queued and nothing being decoded (for tests).
+    bool idle() const;
+    // Most pictures kept at once and the memory their decoded pixels may
+    // use. A picture that would decode to more than half of it is not read
+    // ahead at all, however small its file.
     void setLimits(size_t pictures, uint64_t bytes);
 
+    // Worker threads of all read-aheads still running (for tests).
+    static int runningWorkers();
+
 private:
-    ReadAhead() = default;
     struct Entry {
         std::string path;
         int64_t mtime = 0;
         int64_t size = 0;
         bool done = false;
+        bool skipped = false;  // too large to hold: the load decodes it itself
         int waiters = 0;
         int16_t code = 0;
         Document doc;

@@ -265,6 +265,20 @@ struct Page {
     bool plausible = true;  // its data can fill the size it declares
 };
 
+// The page's resolution in dots per inch (0, 0 when it gives none or only
+// an aspect ratio).
+void resolutionOf(TIFF* tif, double& dpiX, double& dpiY) {
+    float x = 0, y = 0;
+    uint16_t unit = RESUNIT_INCH;
+    dpiX = dpiY = 0;
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y)) return;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    const double perInch = unit == RESUNIT_INCH ? 1.0 : unit == RESUNIT_CENTIMETER ? 2.54 : 0.0;
+    if (!(x > 0) || !(y > 0) || perInch == 0 || x > 1e6f || y > 1e6f) return;
+    dpiX = x * perInch;
+    dpiY = y * perInch;
+}
+
 TIFF* openMem(MemFile& mem, TIFFOpenOptions* opts) {
     return TIFFClientOpenExt("memory", "rm", &mem, memRead, memWrite, memSeek, memClose, memSize, memMap,
                              memUnmap, opts);
@@ -354,13 +368,19 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
             ++brokenPages;
             continue;
         }
+        Frame frame;
+        resolutionOf(tif.get(), frame.dpiX, frame.dpiY);
         uint16_t orientation = ORIENTATION_TOPLEFT;
         if (s.native && TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &orientation) && orientation > 1 && orientation <= 8 && bmp.bpp() >= 8) {
             int16_t c = kOk;
             Bitmap turned = applyOrientation(bmp, orientation, &c);
-            if (!turned.isNull()) bmp = std::move(turned);
+            if (!turned.isNull()) {
+                bmp = std::move(turned);
+                if (orientation >= 5) std::swap(frame.dpiX, frame.dpiY);
+            }
         }
-        frames.push_back(Frame{std::move(bmp)});
+        frame.bitmap = std::move(bmp);
+        frames.push_back(std::move(frame));
     }
     if (frames.empty()) return kErrCorrupt;
     doc.info.pageCount -= brokenPages;
@@ -373,7 +393,8 @@ int16_t decodeTiff(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 namespace {
 
 // `page` and `pages` count in the whole file (old pages included when appending).
-int16_t writeDirectory(TIFF* tif, const Bitmap& bmp, const EncodeOptions& opts, bool reduced, int page, int pages) {
+int16_t writeDirectory(TIFF* tif, const Bitmap& bmp, const EncodeOptions& opts, bool reduced, int page, int pages,
+                       double dpiX, double dpiY) {
     uint16_t compression = COMPRESSION_NONE;
     switch (opts.format) {
     case kFmtTiffLzw: compression = COMPRESSION_LZW; break;
@@ -392,8 +413,9 @@ int16_t writeDirectory(TIFF* tif, const Bitmap& bmp, const EncodeOptions& opts, 
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(bmp.height()));
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 96.0f);
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 96.0f);
+    // The page's own resolution (a 400 dpi fax stays 400 dpi); 96 when unknown.
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(dpiX > 0 && dpiY > 0 ? dpiX : 96.0));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(dpiX > 0 && dpiY > 0 ? dpiY : 96.0));
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "QOVA");
     if (reduced) TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
@@ -487,13 +509,14 @@ int16_t encodeTiff(const std::vector<Frame>& frames, const std::string& path, co
     const int first = opts.append ? std::max(0, opts.existingPages) : 0;
     const int pages = first + int(frames.size());
     for (int p = first; p < pages; ++p) {
-        const int16_t c = writeDirectory(tif.get(), frames[size_t(p - first)].bitmap, opts, false, p, pages);
+        const Frame& f = frames[size_t(p - first)];
+        const int16_t c = writeDirectory(tif.get(), f.bitmap, opts, false, p, pages, f.dpiX, f.dpiY);
         if (c != kOk) return c;
         if (p == first && opts.stamp) {
             if (opts.stampWidth <= 0 || opts.stampHeight <= 0) return kErrBadParam;
             Bitmap thumb = makeStamp(frames[0].bitmap, opts.stampWidth, opts.stampHeight, opts.stampBpp == 8 ? 8 : 24);
             if (thumb.isNull()) return kErrNoMemory;
-            const int16_t t = writeDirectory(tif.get(), thumb, opts, true, 0, 1);
+            const int16_t t = writeDirectory(tif.get(), thumb, opts, true, 0, 1, 0, 0);
             if (t != kOk) return t;
         }
     }

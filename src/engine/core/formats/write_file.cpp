@@ -30,6 +30,15 @@ std::string temporaryName(const std::filesystem::path& dir, const std::string& n
 
 }  // namespace
 
+bool mayReplace(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // nothing there yet
+    if (::access(path.c_str(), W_OK) != 0) return false;
+    // A file nobody may write is protected, for the superuser too (who
+    // passes every permission check): as with rm, that says "keep me".
+    return S_ISREG(st.st_mode) ? (st.st_mode & 0222) != 0 : true;
+}
+
 int16_t replaceFile(const std::string& path, const std::function<int16_t(const std::string& tmp)>& write) {
     namespace fs = std::filesystem;
     fs::path target(path);
@@ -39,6 +48,7 @@ int16_t replaceFile(const std::string& path, const std::function<int16_t(const s
         if (!ec) target = std::move(real);
     }
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (!mayReplace(target.string())) return kErrCannotOpen;
     ignoreFileSizeSignal();
     std::string tmpl = (dir / temporaryName(dir, target.filename().string())).string();
     std::vector<char> name(tmpl.begin(), tmpl.end());

@@ -16,14 +16,19 @@
 
 namespace qova::engine {
 
+// False when `path` names a file the user may not write (no permission, or
+// no write bit at all): replacing it by a rename would get round that.
+bool mayReplace(const std::string& path);
+
 // Replaces `target` with the file `write` makes at the temporary path it is
 // given (beside the target, so the rename stays on one file system). Only
 // when `write` returns kOk is the new file given the old one's permissions
 // (the usual ones for a new file), flushed to disk and renamed over the
 // target; otherwise it is removed and the target is left as it was. A
 // symbolic link is followed: the file it names is the one replaced.
-// Returns `write`'s code, or kErrWrite when the temporary file cannot be
-// made, flushed or renamed.
+// Returns `write`'s code, kErrCannotOpen for a target the user may not
+// write (mayReplace), or kErrWrite when the temporary file cannot be made,
+// flushed or renamed.
 int16_t replaceFile(const std::string& target, const std::function<int16_t(const std::string& tmp)>& write);
 
 // `source`'s bytes written over `target` by replaceFile().

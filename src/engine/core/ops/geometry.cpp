@@ -11,6 +11,7 @@
 #include "../codes.h"
 #include "cv_view.h"
 #include "op_support.h"
+#include "pixel_runs.h"
 #include "ranges.h"
 
 namespace qova::engine::ops {
@@ -190,15 +191,28 @@ int16_t reverse(Bitmap& bmp, Region* region, const ProgressFn& progress) {
         Bitmap old;
         const bool fresh = detachForRewrite(bmp, old);
         bmp.mutableBits();
-        const cv::Mat in = wrap(fresh ? old : bmp);
-        cv::Mat out = wrap(bmp);
-        const size_t used = size_t(w) * size_t(bmp.bpp() / 8), stride = bmp.stride();
-        parallelRows(0, bmp.height(), pr, 0, 100, [&](int y0, int y1) {
-            cv::Mat band = out.rowRange(y0, y1);
-            cv::flip(in.rowRange(y0, y1), band, 1);
-            if (fresh && stride > used)  // row padding
-                for (int y = y0; y < y1; ++y) std::memcpy(out.ptr(y) + used, in.ptr(y) + used, stride - used);
-        });
+        if (fresh && bmp.bpp() == 24 && havePlanes64()) {
+            const size_t used = size_t(w) * 3, stride = bmp.stride();
+            uint8_t* out = bmp.mutableBits();
+            parallelRows(0, bmp.height(), pr, 0, 100, [&](int y0, int y1) {
+                for (int y = y0; y < y1; ++y) {
+                    uint8_t* d = out + stride * size_t(y);
+                    mirrorRun24(old.row(y), d, w);
+                    std::memcpy(d + used, old.row(y) + used, stride - used);  // row padding
+                }
+            });
+            old = Bitmap();
+        } else {
+            const cv::Mat in = wrap(fresh ? old : bmp);
+            cv::Mat out = wrap(bmp);
+            const size_t used = size_t(w) * size_t(bmp.bpp() / 8), stride = bmp.stride();
+            parallelRows(0, bmp.height(), pr, 0, 100, [&](int y0, int y1) {
+                cv::Mat band = out.rowRange(y0, y1);
+                cv::flip(in.rowRange(y0, y1), band, 1);
+                if (fresh && stride > used)  // row padding
+                    for (int y = y0; y < y1; ++y) std::memcpy(out.ptr(y) + used, in.ptr(y) + used, stride - used);
+            });
+        }
     }
     if (region && !region->isEmpty()) {
         const RectI r = region->bounds();

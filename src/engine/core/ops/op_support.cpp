@@ -8,6 +8,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/core/hal/intrin.hpp>
 
+#include "../pixel_memory.h"
+#include "pixel_runs.h"
+
 namespace qova::engine::ops {
 
 Progress::Progress(const ProgressFn& fn) : fn_(fn) { to(0); }
@@ -81,7 +84,7 @@ void keepOutside(const uint8_t* src, uint8_t* dst, size_t stride, int bpp, const
 }  // namespace
 
 Bitmap blankLike(const Bitmap& bmp) {
-    Bitmap out = Bitmap::create(bmp.width(), bmp.height(), bmp.bpp(), bmp.isGrey());
+    Bitmap out = pixel_memory::createForRewrite(bmp.width(), bmp.height(), bmp.bpp(), bmp.isGrey());
     if (!out.isNull()) out.setPalette(bmp.palette());
     return out;
 }
@@ -226,6 +229,10 @@ Bitmap matchDepth(const Bitmap& src, const Bitmap& like) {
 }
 
 void lumaRow(const uint8_t* s, int cn, int n, uint8_t* out) {
+    if (cn == 3) {
+        lumaRun24(s, n, out);
+        return;
+    }
     int x = 0;
 #if CV_SIMD128
     using cv::v_uint16x8;

@@ -43,7 +43,8 @@ void serialRows(int begin, int end, Progress& pr, int pctFrom, int pctTo, const 
 // src itself or another buffer: fn must write every byte of [x0, x1).
 using RowFn = std::function<void(const uint8_t* src, uint8_t* dst, int y, int x0, int x1)>;
 
-// An uninitialised bitmap of the same size, depth and palette.
+// An uninitialised bitmap of the same size, depth and palette, for a caller
+// that writes every byte of it (it may reuse a freed bitmap's memory).
 Bitmap blankLike(const Bitmap& bmp);
 
 // For an operation about to rewrite every pixel from the current ones: when

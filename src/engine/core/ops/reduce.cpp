@@ -9,6 +9,7 @@
 
 #include "../codes.h"
 #include "op_support.h"
+#include "../pixel_memory.h"
 #include "ranges.h"
 
 namespace qova::engine::ops {
@@ -273,15 +274,24 @@ int16_t greyscale(Bitmap& bmp, int bits, const Region* region, const ProgressFn&
     }
     if (bmp.bpp() == bits && bmp.isGrey()) return kOk;
     int16_t code = kOk;
-    Bitmap out = Bitmap::create(bmp.width(), bmp.height(), bits, true, &code);
+    // Every byte is written below, row padding included.
+    Bitmap out = pixel_memory::createForRewrite(bmp.width(), bmp.height(), bits, true, &code);
     if (out.isNull()) return code;
     const Bitmap src = bmp.bpp() < 8 || bmp.hasPalette() ? bmp.convertTo(24) : bmp;
     if (src.isNull()) return kErrNoMemory;
     const int n = src.bpp() / 8;
+    uint8_t* outBits = out.mutableBits();
+    const size_t used = size_t(out.width()) * size_t(bits / 8);
     parallelRows(0, bmp.height(), pr, 0, 100, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = src.row(y);
-            uint8_t* d = out.mutableRow(y);
+            uint8_t* d = outBits + out.stride() * size_t(y);
+            std::memset(d + used, 0, out.stride() - used);
+            if (bits == 8 && n >= 3) {
+                // (l · 257 + 128) / 257 is l: the level itself.
+                lumaRow(s, n, src.width(), d);
+                continue;
+            }
             for (int x = 0; x < src.width(); ++x) {
                 int v16;  // 0..65535
                 if (n >= 3) v16 = luma(s[x * n + 2], s[x * n + 1], s[x * n]) * 257;

@@ -11,6 +11,7 @@
 
 #include "../codes.h"
 #include "histogram.h"
+#include "pixel_runs.h"
 #include "op_support.h"
 #include "ranges.h"
 
@@ -61,11 +62,13 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         bmp.setPalette(std::move(p));
         return;
     }
+    // One table for every channel (all but a few operations): the row is a
+    // run of bytes.
+    const bool same = luts[0] == luts[1] && luts[1] == luts[2];
     switch (bmp.bpp()) {
     case 8:
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
-            const Lut& l = luts[0];
-            for (int x = x0; x < x1; ++x) d[x] = l[s[x]];
+            lutBytes(s + x0, d + x0, size_t(x1 - x0), luts[0].data());
         });
         break;
     case 16: {
@@ -78,6 +81,12 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         break;
     }
     case 24:
+        if (same) {
+            forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+                lutBytes(s + size_t(x0) * 3, d + size_t(x0) * 3, size_t(x1 - x0) * 3, luts[0].data());
+            });
+            break;
+        }
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
             const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
             for (int x = x0 * 3; x < x1 * 3; x += 3) {
@@ -86,6 +95,12 @@ void applyLuts(Bitmap& bmp, const Region* region, Progress& pr, const Luts& luts
         });
         break;
     case 32:
+        if (same) {
+            forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+                lutBytes(s + size_t(x0) * 4, d + size_t(x0) * 4, size_t(x1 - x0) * 4, luts[0].data(), true);
+            });
+            break;
+        }
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
             const uint8_t *lb = luts[0].data(), *lg = luts[1].data(), *lr = luts[2].data();
             for (int x = x0 * 4; x < x1 * 4; x += 4) {
@@ -131,6 +146,24 @@ template <int CN, typename V, typename F>
 void colourRow(const uint8_t* s, uint8_t* d, int x0, int x1, const V& vec, const F& f) {
     int x = x0;
 #if CV_SIMD128
+    if constexpr (CN == 3 && !std::is_same_v<V, NoVector>) {
+        // Where the processor splits pixels into planes quickly, 64 at a time
+        // through the planes.
+        if (havePlanes64()) {
+            alignas(64) uint8_t pb[64], pg[64], pr[64];
+            for (; x + 64 <= x1; x += 64) {
+                split64(s + size_t(x) * 3, pb, pg, pr);
+                for (int k = 0; k < 64; k += 16) {
+                    v_uint8x16 b = cv::v_load_aligned(pb + k), g = cv::v_load_aligned(pg + k), r = cv::v_load_aligned(pr + k);
+                    vec(b, g, r);
+                    cv::v_store_aligned(pb + k, b);
+                    cv::v_store_aligned(pg + k, g);
+                    cv::v_store_aligned(pr + k, r);
+                }
+                join64(pb, pg, pr, d + size_t(x) * 3);
+            }
+        }
+    }
     if constexpr (!std::is_same_v<V, NoVector>) for (; x + 16 <= x1; x += 16) {
         v_uint8x16 b, g, r, a;
         if constexpr (CN == 3) cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);
@@ -336,6 +369,25 @@ int16_t intensityDetect(Bitmap& bmp, int low, int high, const Region* region, co
         const int l = luma(r, g, b);
         r = g = b = (l >= low && l <= high) ? 255 : 0;
     };
+    if (bmp.bpp() == 24 && havePlanes64()) {
+        // Luminance of the run, its level through a table, the level into
+        // all three channels: three passes at memory speed.
+        if (const int16_t c = prepare(bmp, region)) return c;
+        Progress pr(progress);
+        Lut pass{};
+        for (int i = 0; i < 256; ++i) pass[size_t(i)] = (i >= low && i <= high) ? 255 : 0;
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            alignas(64) uint8_t level[64];
+            int x = x0;
+            for (; x + 64 <= x1; x += 64) {
+                lumaRun24(s + size_t(x) * 3, 64, level);
+                lutBytes(level, level, 64, pass.data());
+                join64(level, level, level, d + size_t(x) * 3);
+            }
+            colourRow<3>(s, d, x, x1, NoVector{}, f);
+        });
+        return kOk;
+    }
 #if CV_SIMD128
     auto vec = [lo = cv::v_setall_u16(uint16_t(low)), hi = cv::v_setall_u16(uint16_t(high))](
                    v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
@@ -440,6 +492,15 @@ int16_t saturation(Bitmap& bmp, int value, const Region* region, const ProgressF
         g = std::clamp(l + (((g - l) * k) >> 8), 0, 255);
         b = std::clamp(l + (((b - l) * k) >> 8), 0, 255);
     };
+    if (bmp.bpp() == 24 && havePlanes64()) {
+        if (const int16_t c = prepare(bmp, region)) return c;
+        Progress pr(progress);
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const int done = saturationRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, x1 - x0, k);
+            colourRow<3>(s, d, x0 + done, x1, NoVector{}, f);
+        });
+        return kOk;
+    }
 #if CV_SIMD128
     auto vec = [kv = cv::v_setall_s16(int16_t(k))](v_uint8x16& b, v_uint8x16& g, v_uint8x16& r) {
         v_uint16x8 b0, b1, g0, g1, r0, r1;

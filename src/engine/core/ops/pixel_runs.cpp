@@ -1,0 +1,305 @@
+#include "pixel_runs.h"
+
+#include "../bitmap.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QOVA_LUT_VBMI 1
+#endif
+
+namespace qova::engine::ops {
+
+namespace {
+
+void lutPlain(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool keep) {
+    if (!keep) {
+        for (size_t i = 0; i < n; ++i) d[i] = lut[s[i]];
+        return;
+    }
+    for (size_t i = 0; i < n; ++i) d[i] = (i & 3) == 3 ? s[i] : lut[s[i]];
+}
+
+#ifdef QOVA_LUT_VBMI
+#define QOVA_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"  // the vector helpers are never called across builds
+// GCC 12 takes the intrinsics' undefined-register starts for uninitialised reads.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+struct Table {
+    __m512i t0, t1, t2, t3;
+    __mmask64 alpha;
+};
+
+// Two two-register permutes look the low seven bits up in the lower and upper
+// halves of the table; the top bit picks between them.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i look(const Table& t, __m512i v) {
+    const __m512i lo = _mm512_permutex2var_epi8(t.t0, v, t.t1);
+    const __m512i hi = _mm512_permutex2var_epi8(t.t2, v, t.t3);
+    const __m512i r = _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), lo, hi);
+    return _mm512_mask_blend_epi8(t.alpha, r, v);
+}
+
+QOVA_VBMI void lutVbmi(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool keep) {
+    Table t;
+    t.t0 = _mm512_loadu_si512(lut);
+    t.t1 = _mm512_loadu_si512(lut + 64);
+    t.t2 = _mm512_loadu_si512(lut + 128);
+    t.t3 = _mm512_loadu_si512(lut + 192);
+    t.alpha = keep ? 0x8888888888888888ull : 0;
+    size_t i = 0;
+    for (; i + 128 <= n; i += 128) {
+        const __m512i a = _mm512_loadu_si512(s + i), b = _mm512_loadu_si512(s + i + 64);
+        _mm512_storeu_si512(d + i, look(t, a));
+        _mm512_storeu_si512(d + i + 64, look(t, b));
+    }
+    for (; i + 64 <= n; i += 64) _mm512_storeu_si512(d + i, look(t, _mm512_loadu_si512(s + i)));
+    if (i < n) {
+        const __mmask64 m = (~0ull) >> (64 - (n - i));
+        _mm512_mask_storeu_epi8(d + i, m, look(t, _mm512_maskz_loadu_epi8(m, s + i)));
+    }
+}
+// Index vectors of the plane split and join, built once.
+struct PlaneIndex {
+    alignas(64) uint8_t fromAB[3][64];  // plane c: bytes 3j + c of the first 128
+    alignas(64) uint8_t fromC[3][64];   // and of the last 64
+    uint64_t inC[3];                    // lanes j taking from the last 64
+    alignas(64) uint8_t joinBG[3][64];  // output register o: byte i from plane b or g
+    alignas(64) uint8_t joinR[3][64];   // or from plane r
+    uint64_t isR[3];
+    alignas(64) uint8_t mirrorAB[3][64];  // output register o of 64 pixels in reverse order:
+    alignas(64) uint8_t mirrorC[3][64];   // bytes from the first 128 or the last 64
+    uint64_t mirrorInC[3];
+    PlaneIndex() {
+        for (int o = 0; o < 3; ++o) {
+            mirrorInC[o] = 0;
+            for (int i = 0; i < 64; ++i) {
+                const int k = 64 * o + i, j = k / 3, c = k % 3, from = 3 * (63 - j) + c;
+                mirrorAB[o][i] = uint8_t(from & 127);
+                mirrorC[o][i] = uint8_t((from - 128) & 63);
+                if (from >= 128) mirrorInC[o] |= 1ull << i;
+            }
+        }
+        for (int c = 0; c < 3; ++c) {
+            inC[c] = 0;
+            for (int j = 0; j < 64; ++j) {
+                const int k = 3 * j + c;
+                fromAB[c][j] = uint8_t(k & 127);
+                fromC[c][j] = uint8_t((k - 128) & 63);
+                if (k >= 128) inC[c] |= 1ull << j;
+            }
+        }
+        for (int o = 0; o < 3; ++o) {
+            isR[o] = 0;
+            for (int i = 0; i < 64; ++i) {
+                const int k = 64 * o + i, j = k / 3, c = k % 3;
+                joinBG[o][i] = uint8_t(c == 1 ? 64 + j : j);
+                joinR[o][i] = uint8_t(j);
+                if (c == 2) isR[o] |= 1ull << i;
+            }
+        }
+    }
+};
+
+const PlaneIndex& planeIndex() {
+    static const PlaneIndex p;
+    return p;
+}
+
+QOVA_VBMI inline __attribute__((always_inline)) void splitRegs(const uint8_t* s, __m512i& b, __m512i& g, __m512i& r) {
+    const PlaneIndex& p = planeIndex();
+    const __m512i a0 = _mm512_loadu_si512(s), a1 = _mm512_loadu_si512(s + 64), a2 = _mm512_loadu_si512(s + 128);
+    __m512i* out[3] = {&b, &g, &r};
+    for (int c = 0; c < 3; ++c) {
+        const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.fromAB[c]), a1);
+        const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.fromC[c]), a2);
+        *out[c] = _mm512_mask_blend_epi8(p.inC[c], ab, cc);
+    }
+}
+
+QOVA_VBMI void split64Vbmi(const uint8_t* s, uint8_t* b, uint8_t* g, uint8_t* r) {
+    __m512i vb, vg, vr;
+    splitRegs(s, vb, vg, vr);
+    _mm512_storeu_si512(b, vb);
+    _mm512_storeu_si512(g, vg);
+    _mm512_storeu_si512(r, vr);
+}
+
+QOVA_VBMI void join64Vbmi(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* d) {
+    const PlaneIndex& p = planeIndex();
+    const __m512i vb = _mm512_loadu_si512(b), vg = _mm512_loadu_si512(g), vr = _mm512_loadu_si512(r);
+    for (int o = 0; o < 3; ++o) {
+        const __m512i bg = _mm512_permutex2var_epi8(vb, _mm512_load_si512(p.joinBG[o]), vg);
+        const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), vr);
+        _mm512_storeu_si512(d + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
+    }
+}
+
+// (77 r + 150 g + 29 b + 128) >> 8 of 32 pixels in 16-bit lanes; the sum
+// stays below 65536.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i lumaHalf(__m256i b, __m256i g, __m256i r) {
+    const __m512i sum = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_cvtepu8_epi16(r), _mm512_set1_epi16(kLumaR)),
+                         _mm512_mullo_epi16(_mm512_cvtepu8_epi16(g), _mm512_set1_epi16(kLumaG))),
+        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_cvtepu8_epi16(b), _mm512_set1_epi16(kLumaB)),
+                         _mm512_set1_epi16(128)));
+    return _mm512_srli_epi16(sum, 8);
+}
+
+QOVA_VBMI int lumaVbmi(const uint8_t* s, int n, uint8_t* out) {
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i b, g, r;
+        splitRegs(s + size_t(x) * 3, b, g, r);
+        const __m512i lo = lumaHalf(_mm512_castsi512_si256(b), _mm512_castsi512_si256(g), _mm512_castsi512_si256(r));
+        const __m512i hi = lumaHalf(_mm512_extracti64x4_epi64(b, 1), _mm512_extracti64x4_epi64(g, 1),
+                                    _mm512_extracti64x4_epi64(r, 1));
+        const __m512i l = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(lo)),
+                                             _mm512_cvtepi16_epi8(hi), 1);
+        _mm512_storeu_si512(out + x, l);
+    }
+    return x;
+}
+
+// l + ((c − l) · k >> 8) clamped to 0..255, for 32 lanes of one channel:
+// (c − l) · 128 and k · 2 both fit 16 bits, and the high half of their
+// product is exactly (c − l) · k >> 8.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i saturateHalf(__m512i c, __m512i l, __m512i k2) {
+    const __m512i t = _mm512_mulhi_epi16(_mm512_slli_epi16(_mm512_sub_epi16(c, l), 7), k2);
+    return _mm512_add_epi16(l, t);
+}
+
+QOVA_VBMI int saturationVbmi(const uint8_t* s, uint8_t* d, int n, int k) {
+    const __m512i k2 = _mm512_set1_epi16(int16_t(k * 2));
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i b, g, r;
+        splitRegs(s + size_t(x) * 3, b, g, r);
+        __m512i outs[3];
+        __m512i half[2][3];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i bh = h ? _mm512_extracti64x4_epi64(b, 1) : _mm512_castsi512_si256(b);
+            const __m256i gh = h ? _mm512_extracti64x4_epi64(g, 1) : _mm512_castsi512_si256(g);
+            const __m256i rh = h ? _mm512_extracti64x4_epi64(r, 1) : _mm512_castsi512_si256(r);
+            const __m512i l = lumaHalf(bh, gh, rh);
+            half[h][0] = saturateHalf(_mm512_cvtepu8_epi16(bh), l, k2);
+            half[h][1] = saturateHalf(_mm512_cvtepu8_epi16(gh), l, k2);
+            half[h][2] = saturateHalf(_mm512_cvtepu8_epi16(rh), l, k2);
+        }
+        for (int c = 0; c < 3; ++c) {
+            // Signed 16 to unsigned 8 with saturation; packus works within
+            // 128-bit lanes, so the halves are put back in order after.
+            const __m512i packed = _mm512_packus_epi16(half[0][c], half[1][c]);
+            outs[c] = _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
+        }
+        const PlaneIndex& p = planeIndex();
+        for (int o = 0; o < 3; ++o) {
+            const __m512i bg = _mm512_permutex2var_epi8(outs[0], _mm512_load_si512(p.joinBG[o]), outs[1]);
+            const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), outs[2]);
+            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
+        }
+    }
+    return x;
+}
+
+QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
+    const PlaneIndex& p = planeIndex();
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        const uint8_t* from = s + size_t(n - 64 - x) * 3;
+        const __m512i a0 = _mm512_loadu_si512(from), a1 = _mm512_loadu_si512(from + 64),
+                      a2 = _mm512_loadu_si512(from + 128);
+        for (int o = 0; o < 3; ++o) {
+            const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.mirrorAB[o]), a1);
+            const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.mirrorC[o]), a2);
+            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.mirrorInC[o], ab, cc));
+        }
+    }
+    return x;
+}
+
+#pragma GCC diagnostic pop
+
+bool haveVbmi() {
+    static const bool have = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vbmi");
+    }();
+    return have;
+}
+#endif
+
+}  // namespace
+
+void lumaRun24(const uint8_t* s, int n, uint8_t* out) {
+    int x = 0;
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) x = lumaVbmi(s, n, out);
+#endif
+    for (; x < n; ++x) {
+        const uint8_t* p = s + size_t(x) * 3;
+        out[x] = uint8_t(luma(p[2], p[1], p[0]));
+    }
+}
+
+int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) return saturationVbmi(s, d, n, k);
+#endif
+    (void)s; (void)d; (void)n; (void)k;
+    return 0;
+}
+
+void mirrorRun24(const uint8_t* s, uint8_t* d, int n) {
+    int x = 0;
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) x = mirrorVbmi(s, d, n);
+#endif
+    for (; x < n; ++x) {
+        const uint8_t* p = s + size_t(n - 1 - x) * 3;
+        uint8_t* q = d + size_t(x) * 3;
+        q[0] = p[0]; q[1] = p[1]; q[2] = p[2];
+    }
+}
+
+bool havePlanes64() {
+#ifdef QOVA_LUT_VBMI
+    return haveVbmi();
+#else
+    return false;
+#endif
+}
+
+void split64(const uint8_t* s, uint8_t* b, uint8_t* g, uint8_t* r) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) {
+        split64Vbmi(s, b, g, r);
+        return;
+    }
+#endif
+    for (int j = 0; j < 64; ++j) { b[j] = s[3 * j]; g[j] = s[3 * j + 1]; r[j] = s[3 * j + 2]; }
+}
+
+void join64(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* d) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) {
+        join64Vbmi(b, g, r, d);
+        return;
+    }
+#endif
+    for (int j = 0; j < 64; ++j) { d[3 * j] = b[j]; d[3 * j + 1] = g[j]; d[3 * j + 2] = r[j]; }
+}
+
+void lutBytes(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool keepEveryFourth) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) {
+        lutVbmi(s, d, n, lut, keepEveryFourth);
+        return;
+    }
+#endif
+    lutPlain(s, d, n, lut, keepEveryFourth);
+}
+
+}  // namespace qova::engine::ops

@@ -1,0 +1,37 @@
+// Runs of pixels at memory speed where the processor has byte permutes
+// (AVX-512 VBMI: a 256-entry table is four registers, and 64 colour pixels
+// split into planes in nine instructions), one pixel at a time elsewhere.
+// Internal to ops/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qova::engine::ops {
+
+// d[i] = lut[s[i]] for n bytes. With keepEveryFourth, bytes 3, 7, 11, ... of
+// the run (alpha of 32-bit pixels starting at s) are copied unchanged.
+// s and d may be the same.
+void lutBytes(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool keepEveryFourth = false);
+
+// Luminance (luma() of bitmap.h, exactly) of n pixels of 24 bits.
+void lumaRun24(const uint8_t* s, int n, uint8_t* out);
+
+// Saturation scaled by k/256 about each pixel's luminance (as the saturation
+// operation): the first pixels of a 24-bit run, 64 at a time; returns how
+// many it did (0 where the processor cannot), the caller does the rest.
+int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
+
+// n pixels of 24 bits in reverse order: d's first is s's last. s and d
+// must not overlap.
+void mirrorRun24(const uint8_t* s, uint8_t* d, int n);
+
+// Whether split64/join64 run on this processor (else callers keep their own
+// way of reading pixels).
+bool havePlanes64();
+// 64 pixels of 24 bits (192 bytes) into their blue, green and red planes, and
+// back.
+void split64(const uint8_t* s, uint8_t* b, uint8_t* g, uint8_t* r);
+void join64(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* d);
+
+}  // namespace qova::engine::ops
