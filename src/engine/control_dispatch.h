@@ -37,6 +37,7 @@ std::span<const Entry> opsEntries();
 std::span<const Entry> regionEntries();
 
 // animation: image_control_animation.cpp
+std::span<const Entry> animationEntries();
 
 // output: image_control_output.cpp
 std::span<const Entry> outputEntries();

@@ -133,6 +133,21 @@ constexpr int SetFloaterDisplayRect = 373;
 constexpr int RepaintRect = 376;
 
 // Animation playback (image_control_animation.cpp)
+constexpr int AnimationPlaying = 135;
+constexpr int FrameLeft = 136;
+constexpr int FrameTop = 137;
+constexpr int FrameDelay = 138;
+constexpr int AnimationWidth = 139;
+constexpr int AnimationHeight = 140;
+constexpr int AnimationBackColor = 141;
+constexpr int AnimationBits = 142;
+constexpr int FrameTransparent = 143;
+constexpr int FrameTransparentColour = 144;
+constexpr int FrameDisposal = 145;
+// Members the program calls by name; numbers of our own for the table.
+constexpr int AnimationPalette = 396;   // (index) reads; (index, colour) writes
+constexpr int BitmapPalette = 397;      // the same for the frame shown
+constexpr int ColourResList = 398;      // (bits, options, dither, colours)
 
 // Printing, scanning, capture (image_control_output.cpp)
 constexpr int AcquireTwain = 280;

@@ -51,6 +51,7 @@ void ImageControl::documentChanged(int change) {
         !patchView(area.x, area.y, area.w, area.h))
         invalidateView();
     regionsFollowDocument();
+    animationFollowDocument();
 }
 
 ImageDocument& ImageControl::imageDocument() { return d->doc; }

@@ -26,6 +26,7 @@
 
 class QMouseEvent;
 class QPainter;
+class QTimer;
 
 namespace qova::engine {
 
@@ -298,6 +299,65 @@ private:
 public:
 
     // --- animation playback (image_control_animation.cpp) ---
+    // The control plays the animation itself: each frame drawn on the
+    // canvas (core/animation.h) at its delay, timed against a monotonic
+    // clock so that the rate holds over a long run (a 20 ms delay gives 50
+    // frames a second). While it plays, and after a single run ended until
+    // the picture, a setting or a click changes that, the view shows the
+    // canvas over the background colour.
+    bool animationPlaying() const;                 // 135
+    void setAnimationPlaying(bool on);
+    // The frame shown (bitmap list index): position, delay, disposal,
+    // transparency. Reads throw EngineError 20002 when empty.
+    double frameLeft() const;                      // 136
+    void setFrameLeft(int16_t left);
+    double frameTop() const;                       // 137
+    void setFrameTop(int16_t top);
+    int32_t frameDelay() const;                    // 138: milliseconds
+    void setFrameDelay(int32_t ms);
+    int16_t frameDisposal() const;                 // 145: the GIF codes 0–3
+    void setFrameDisposal(int16_t disposal);
+    bool frameTransparent() const;                 // 143
+    void setFrameTransparent(bool on);
+    uint32_t frameTransparentColour() const;       // 144: 0x00BBGGRR
+    void setFrameTransparentColour(uint32_t colour);
+    // The canvas.
+    double animationWidth() const;                 // 139
+    void setAnimationWidth(int16_t width);
+    double animationHeight() const;                // 140
+    void setAnimationHeight(int16_t height);
+    uint32_t animationBackColor() const;           // 141: 0x00BBGGRR, or 0x1000000 | palette entry
+    void setAnimationBackColor(uint32_t colour);
+    int16_t animationBits() const;                 // 142
+    void setAnimationBits(int32_t bits);
+    // Palettes by entry: the animation's and the shown frame's.
+    uint32_t animationPalette(int index) const;    // AnimationPalette
+    void setAnimationPalette(int index, uint32_t colour);
+    uint32_t bitmapPalette(int index) const;       // BitmapPalette
+    void setBitmapPalette(int index, uint32_t colour);
+    // Reduces every frame of the list to `bits` (8 or fewer: one shared
+    // palette of `colours` entries, 0 = 2^bits) with progress; the engine
+    // code comes back.
+    int16_t colourResList(int bits, int options, int dither, int colours);  // ColorResList
+Q_SIGNALS:
+    // The animation notification: playing started or stopped (a single run
+    // reached its end, or another picture stopped it).
+    void animationNotify();
+    // A frame came on view while playing (its list index).
+    void animationFrameShown(int frame);
+
+private:
+    void playTick();
+    void schedulePlayTick();
+    // Stops the clock when the document stopped playing.
+    void animationFollowDocument();
+    void paintCanvas(QPainter& p, const Bitmap& canvas);
+    // Where the canvas is drawn (content coordinates) and the content size.
+    std::pair<QRectF, QSize> canvasLayout(const Bitmap& canvas) const;
+    QTimer* playTimer_ = nullptr;
+    int64_t playDueNs_ = 0;  // when the next frame is due (monotonic clock)
+
+public:
 
     // --- display preferences (image_control_display.cpp) ---
     // How the view paints the picture. With a display palette it shows only

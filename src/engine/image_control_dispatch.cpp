@@ -24,6 +24,7 @@ constexpr Area kAreas[] = {
     dispatch::regionEntries,
 
     // animation
+    dispatch::animationEntries,
 
     // output
     dispatch::outputEntries,

@@ -372,15 +372,21 @@ void ImageControl::updateScrollBars() {
         verticalScrollBar()->setRange(0, 0);
         return;
     }
-    const Bitmap& b = currentBitmap();
     const QSize vp = viewport()->size();
-    const Layout l = layoutFor(*this, viewMode_, vp, b.width(), b.height(), srcRect_, dstRect_, dstClip_);
+    QSize content;
+    if (const Bitmap* canvas = d->doc.animationCanvas()) {
+        // A playing animation's canvas is what the view shows.
+        content = canvasLayout(*canvas).second;
+    } else {
+        const Bitmap& b = currentBitmap();
+        content = layoutFor(*this, viewMode_, vp, b.width(), b.height(), srcRect_, dstRect_, dstClip_).content;
+    }
     // A zoomed picture a few pixels larger than the control (the load and
     // resize rules size the control 40 twips apart) is not worth a scroll bar.
     const int slack = viewMode_ == ViewZoomed ? 4 : 0;
     auto range = [slack](int content, int view) { return content - view > slack ? content - view : 0; };
-    horizontalScrollBar()->setRange(0, range(l.content.width(), vp.width()));
-    verticalScrollBar()->setRange(0, range(l.content.height(), vp.height()));
+    horizontalScrollBar()->setRange(0, range(content.width(), vp.width()));
+    verticalScrollBar()->setRange(0, range(content.height(), vp.height()));
     horizontalScrollBar()->setPageStep(vp.width());
     verticalScrollBar()->setPageStep(vp.height());
     horizontalScrollBar()->setSingleStep(std::max(1, vp.width() / 20));
@@ -389,6 +395,12 @@ void ImageControl::updateScrollBars() {
 
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
+    if (const Bitmap* canvas = d->doc.animationCanvas()) {
+        // An animation on view: its canvas, without the page's region.
+        p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+        paintCanvas(p, *canvas);
+        return;
+    }
     paintPicture(p);
     // The region's outline, a tracking drag and the floater lie over the picture.
     paintRegions(p);
@@ -490,6 +502,11 @@ int buttonCode(Qt::MouseButtons b) {
 
 void ImageControl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
+    // A click goes to the page: the last canvas of an ended run gives way.
+    if (!d->doc.animationPlaying() && d->doc.animationCanvas()) {
+        d->doc.dropAnimationCanvas();
+        invalidateView();
+    }
     const QPointF pos = e->position();
     emit mouseDown(buttonCode(e->button()), shiftStateFromModifiers(int(e->modifiers())), twips(this, pos.x(), true),
                    twips(this, pos.y(), false));

@@ -45,6 +45,8 @@ void ShellContext::imageInfoFromStep2() {
     const bool loop = img->animationLoop();
     if (services().toolbox) services().toolbox->setLoopCaption(loop);
     CheckViewMenu();
+    // A new picture: the toolbox's buttons follow its frames.
+    if (services().toolbox) services().toolbox->CheckViewMenu();
 }
 
 void ShellContext::ViewFit2() {

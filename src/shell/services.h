@@ -42,6 +42,9 @@ public:
 class AnimationToolbox {
 public:
     virtual ~AnimationToolbox() = default;
+    // The toolbox's own refresh: page buttons for Img1's frame, the play
+    // button's caption (after a new image and the animation notification).
+    virtual void CheckViewMenu() = 0;
     // Enables the page buttons Command1–Command4 as `steps` says.
     virtual void setPageButtons(PageSteps steps) = 0;
     // Command6's caption: "連続" for a looping animation, else "１回".

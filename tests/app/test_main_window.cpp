@@ -488,6 +488,20 @@ private slots:
         auto* help = w->findChild<QTextBrowser*>(QStringLiteral("HelpWindow"));
         QVERIFY(help && help->isVisible());
         QVERIFY(help->toPlainText().contains(QStringLiteral("ﾌｧｲﾙ(F)")));
+        // The hidden Animation menu and the key that shows it are in the guide.
+        QVERIFY(help->toPlainText().contains(QStringLiteral("Ctrl+Shift+A")));
+        QVERIFY(help->toPlainText().contains(QStringLiteral("ｱﾆﾒｰｼｮﾝ(A)")));
+    }
+
+    // Ctrl+Shift+A in the main window shows the Animation menu.
+    void ctrlShiftAShowsTheAnimationMenu() {
+        Window w;
+        QAction* menu = w->action(MenuId::MainAnimation);
+        QVERIFY(!menu->isVisible());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QTest::keyClick(w.form.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(menu->isVisible());
     }
 
     void aboutBoxVersion() {

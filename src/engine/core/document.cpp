@@ -1,5 +1,7 @@
 #include "document.h"
 
+#include "animation.h"
+
 #include "codes.h"
 #include "engine_error.h"
 #include "formats/read_ahead.h"
@@ -34,6 +36,8 @@ ImageDocument::~ImageDocument() {
 }
 
 void ImageDocument::changed(Change c) {
+    // A stopped animation's last canvas gives way to the changed page.
+    if (!playing_) canvas_.reset();
     ++serial_;
     if (listener_) listener_(c);
 }
@@ -251,6 +255,7 @@ void ImageDocument::setDocument(Document doc) {
 
 void ImageDocument::newPicture() {
     ++pictureId_;
+    stopPlayback();
     floater_ = Floater();
     if (!region_.isEmpty()) setRegion(Region());
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "formats/formats.h"
@@ -16,6 +17,7 @@
 
 namespace qova::engine {
 
+class AnimationCanvas;
 class ReadAhead;
 
 class ImageDocument {
@@ -160,9 +162,68 @@ public:
     // keeps its colours). kErrBadParam otherwise.
     int16_t adoptPalette(uint32_t handle);
 
-    // --- animation settings ---
+    // --- animation settings (document_animation.cpp) ---
     bool animationLoop() const { return doc_.animation.loop; }
     void setAnimationLoop(bool on) { doc_.animation.loop = on; }
+    // The canvas: its size (the frames' extent until one is set), colour
+    // depth, background colour (0x00BBGGRR, or 0x1000000 | i for entry i
+    // of the animation palette) and palette (entries read as 0 past its end;
+    // putting one past its end lengthens it, up to 256 entries, else
+    // EngineError 20013).
+    int animationWidth() const;
+    void setAnimationWidth(int w);
+    int animationHeight() const;
+    void setAnimationHeight(int h);
+    int animationBits() const { return doc_.animation.bpp; }
+    void setAnimationBits(int bits) { doc_.animation.bpp = bits; }
+    uint32_t animationBackColor() const { return doc_.animation.backColor; }
+    void setAnimationBackColor(uint32_t colour);
+    uint32_t animationPalette(int index) const;
+    void setAnimationPalette(int index, uint32_t colour);
+    // The settings of the frame shown: position on the canvas, delay in
+    // milliseconds, disposal (0–3, else EngineError 20013), transparency
+    // and its colour; and its palette (as the animation palette's, up to
+    // 2^depth entries). All throw EngineError 20002 when empty.
+    int frameLeft() const;
+    void setFrameLeft(int left);
+    int frameTop() const;
+    void setFrameTop(int top);
+    int frameDelay() const;
+    void setFrameDelay(int ms);
+    int frameDisposal() const;
+    void setFrameDisposal(int disposal);
+    bool frameTransparent() const;
+    void setFrameTransparent(bool on);
+    uint32_t frameTransparentColour() const;
+    void setFrameTransparentColour(uint32_t colour);
+    uint32_t bitmapPalette(int index) const;
+    void setBitmapPalette(int index, uint32_t colour);
+    // Reduces every frame to `bits` with `colours` colours (0: 2^bits),
+    // for 8 bits or fewer to one palette, which becomes the animation
+    // palette; see ops::colourResolutionList. Frames keep their transparent
+    // colour where the new palette holds it. A failure changes nothing.
+    int16_t colourResolutionList(int bits, int options, int dither, int colours, const ProgressFn& progress = {});
+
+    // --- animation playback (document_animation.cpp) ---
+    // The frames drawn one after another on the canvas (core/animation.h).
+    // Playback belongs to the picture: another picture or a page turn stops
+    // it and drops the canvas.
+    bool animationPlaying() const { return playing_; }
+    // On: shows the first frame on an empty canvas (stays off for an
+    // empty document or a canvas that cannot be made). Off: stops, the
+    // view goes back to the page. A single run that ends by itself leaves
+    // its last canvas on view until the picture or a setting changes.
+    void setAnimationPlaying(bool on);
+    // Shows the next frame; at the end starts again when looping, else
+    // stops (and returns false).
+    bool advanceAnimation();
+    // The frame on the canvas and how long it stays (ms, as players wait).
+    int playFrame() const;
+    int playDelay() const;
+    // The canvas on view (32-bit with alpha), null when the page is.
+    const Bitmap* animationCanvas() const;
+    // The view goes back to the page (nothing when playing).
+    void dropAnimationCanvas();
 
     // --- the whole list ---
     const Document& document() const { return doc_; }
@@ -192,6 +253,12 @@ private:
     uint64_t serial_ = 0;
     RectI changedArea_;
     Listener listener_;
+    // Playback (core/animation.h).
+    std::unique_ptr<AnimationCanvas> canvas_;
+    bool playing_ = false;
+    Frame& shownFrame();
+    const Frame& shownFrame() const;
+    void stopPlayback();
 };
 
 }  // namespace qova::engine

@@ -19,7 +19,12 @@ struct Frame {
     int top = 0;
     int delayMs = 0;       // shown this long before the next frame
     Disposal disposal = Disposal::None;
-    int transparentIndex = -1;  // palette index drawn as transparent, −1 = none
+    // Pixels of the transparent colour (0x00BBGGRR) let the canvas show
+    // through while `transparent` is on. A palette frame keeps the entry its
+    // file named (a palette may hold the colour twice); −1 = none.
+    bool transparent = false;
+    uint32_t transparentColour = 0;
+    int transparentIndex = -1;
     bool waitForInput = false;
     // Dots per inch the file gave for this page, 0 when it gave none. Kept
     // with the page so that saving (and printing) keeps its size on paper.
@@ -28,9 +33,16 @@ struct Frame {
 };
 
 struct AnimationInfo {
-    int canvasWidth = 0;   // 0 = the first frame's size
+    int canvasWidth = 0;   // 0 = the extent of the frames
     int canvasHeight = 0;
-    Rgb background;
+    // 0x00BBGGRR, or 0x1000000 | i for entry i of `palette`.
+    uint32_t backColor = 0xFFFFFF;
+    // False for a file's animation: players show a GIF's clear parts in the
+    // page's colour (white) whatever background its header names; putting a
+    // background colour shows it.
+    bool backgroundShown = true;
+    int bpp = 8;           // colour depth of the animation (its palette)
+    Palette palette;       // shared by the frames (a GIF's global colour table)
     bool loop = false;     // play again from the start when the last frame ends
 };
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "../animation.h"
 #include "../codes.h"
 #include "../ops/ranges.h"
 #include "../ops/reduce.h"
@@ -389,6 +390,41 @@ bool hasTiffHeader(const std::string& path) {
            startsWith(s, "MM\0+", 4);
 }
 
+// A frame as a GIF holds it: a palette (or grey) frame no deeper than
+// `bpp` stays as it is, with its own colours; any other is reduced to an
+// optimised palette of its own colours with error diffusion, its
+// transparent colour kept exact in an entry of its own.
+int16_t gifFrame(Frame& f, int bpp) {
+    const Bitmap& b = f.bitmap;
+    if (b.bpp() <= bpp && (b.hasPalette() || (b.bpp() == 8 && b.isGrey()))) return kOk;
+    const int n = 1 << bpp;
+    const bool keepTransparent = f.transparent && n > 2;
+    const Rgb tc = rgbOfColour(f.transparentColour);
+    std::vector<uint8_t> mask;
+    if (keepTransparent) {
+        mask.resize(size_t(b.width()) * size_t(b.height()));
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) mask[size_t(y) * size_t(b.width()) + size_t(x)] = b.pixel(x, y) == tc;
+    }
+    Bitmap out = b;
+    const int16_t code =
+        ops::colourResolution(out, bpp, ops::kResOptimised, ops::kDitherDiffusion, keepTransparent ? n - 1 : 0);
+    if (code != kOk) return code;
+    if (keepTransparent) {
+        Palette pal = out.palette();
+        pal.resize(size_t(1) << out.bpp());
+        pal[size_t(n - 1)] = tc;
+        out.setPalette(pal);
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                if (mask[size_t(y) * size_t(b.width()) + size_t(x)]) out.setIndex(x, y, n - 1);
+        f.transparentIndex = n - 1;
+    }
+    f.bitmap = std::move(out);
+    if (!keepTransparent) resolveTransparency(f);
+    return kOk;
+}
+
 int16_t encodeAny(const std::vector<Frame>& frames, const AnimationInfo& anim, const std::string& path,
                   const EncodeOptions& o) {
     const Bitmap& b = frames.front().bitmap;
@@ -435,8 +471,17 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     std::vector<Frame> frames;
     if (multiPage(req.format)) frames = doc.frames;
     else frames.push_back(doc.frames[size_t(currentPage)]);
-    for (auto& f : frames)
+    for (auto& f : frames) {
+        // An animation's frames (or a frame with a transparent colour) keep
+        // their own colours where they fit, else get an optimised palette of
+        // their own with the transparent colour exact; a single picture takes
+        // the depth rules of every format (alpha on white, see-through kept).
+        if (req.format == kFmtGif && (frames.size() > 1 || f.transparent)) {
+            if (const int16_t code = gifFrame(f, req.bpp == 0 ? 8 : bpp); code != kOk) return code;
+            continue;
+        }
         if (const int16_t code = toSaveDepth(f, *fmt, bpp); code != kOk) return code;
+    }
 
     // Write beside the target and rename over it only when complete. A
     // symbolic link is followed: the file it names is the one replaced.

@@ -6,6 +6,7 @@
 
 #include <gif_lib.h>
 
+#include "../animation.h"
 #include "../codes.h"
 #include "budget.h"
 #include "codec.h"
@@ -150,9 +151,16 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     AnimationInfo anim;
     anim.canvasWidth = screenW;
     anim.canvasHeight = screenH;
-    if (global && gif->SBackGroundColor < global->ColorCount) {
-        const GifColorType c = global->Colors[gif->SBackGroundColor];
-        anim.background = Rgb{c.Red, c.Green, c.Blue};
+    anim.bpp = std::clamp(gif->SColorResolution, 1, 8);
+    // Browsers show a GIF's clear parts in the page's colour, not in the
+    // background its header names; the colour is kept for the settings
+    // and for saving again.
+    anim.backgroundShown = false;
+    if (global) {
+        for (int i = 0; i < global->ColorCount; ++i)
+            anim.palette.push_back(Rgb{global->Colors[i].Red, global->Colors[i].Green, global->Colors[i].Blue});
+        if (gif->SBackGroundColor >= 0 && gif->SBackGroundColor < global->ColorCount)
+            anim.backColor = colourOfRgb(anim.palette[size_t(gif->SBackGroundColor)]);
     }
 
     std::vector<Frame> frames;
@@ -235,6 +243,10 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
                     }
                 }
                 Frame f = pending;
+                if (f.transparentIndex >= 0) {
+                    f.transparent = true;
+                    if (f.transparentIndex < int(pal.size())) f.transparentColour = colourOfRgb(pal[size_t(f.transparentIndex)]);
+                }
                 f.bitmap = std::move(bmp);
                 f.left = d.Left;
                 f.top = d.Top;
@@ -280,69 +292,92 @@ int16_t decodeGif(ByteSpan in, const DecodeOptions& opts, Document& doc) {
 int16_t encodeGif(const std::vector<Frame>& frames, const AnimationInfo& anim, const std::string& path,
                   const EncodeOptions&) {
     if (frames.empty()) return kErrBadHandle;
+    for (const Frame& f : frames)
+        if (f.bitmap.isNull() || f.bitmap.bpp() > 8) return kErrBadBpp;
     int err = 0;
     GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
     if (!gif) return kErrWrite;
+    ColorMapObject* globalMap = nullptr;
     auto fail = [&](int16_t c) {
+        if (globalMap) GifFreeMapObject(globalMap);
         EGifCloseFile(gif, &err);
         return c;
     };
+    // The screen holds every frame whole, even past the canvas set.
     int sw = anim.canvasWidth, sh = anim.canvasHeight;
     for (const auto& f : frames) {
         sw = std::max(sw, f.left + f.bitmap.width());
         sh = std::max(sh, f.top + f.bitmap.height());
     }
-    auto makeMap = [](const Bitmap& b) {
-        const int bpp = b.bpp() == 1 ? 1 : b.bpp() == 4 ? 4 : 8;
-        const int n = 1 << bpp;
+    if (sw > 65535 || sh > 65535) return fail(kErrBadSize);
+    // A frame's colours as a GIF colour table (a power of two entries).
+    auto coloursOf = [](const Bitmap& b) {
+        const int n = 1 << (b.bpp() == 1 ? 1 : b.bpp() == 4 ? 4 : 8);
+        Palette p(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            p[size_t(i)] = b.isGrey() ? Rgb{uint8_t(i), uint8_t(i), uint8_t(i)}
+                                      : (i < int(b.palette().size()) ? b.palette()[size_t(i)] : Rgb{});
+        return p;
+    };
+    auto makeMap = [](const Palette& p) {
+        int n = 2;
+        while (n < int(p.size()) && n < 256) n *= 2;
         std::vector<GifColorType> c(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            Rgb p = b.isGrey() ? Rgb{uint8_t(i), uint8_t(i), uint8_t(i)}
-                               : (i < int(b.palette().size()) ? b.palette()[size_t(i)] : Rgb{});
-            c[size_t(i)] = GifColorType{p.r, p.g, p.b};
-        }
+        for (int i = 0; i < n && i < int(p.size()); ++i) c[size_t(i)] = GifColorType{p[size_t(i)].r, p[size_t(i)].g, p[size_t(i)].b};
         return GifMakeMapObject(n, c.data());
     };
-    ColorMapObject* globalMap = makeMap(frames[0].bitmap);
+    // The global table is the animation's palette when it has one (frames
+    // sharing it need no table of their own), else the first frame's.
+    Palette global = anim.palette;
+    if (global.empty() || global.size() > 256) global = coloursOf(frames[0].bitmap);
+    globalMap = makeMap(global);
     if (!globalMap) return fail(kErrNoMemory);
-    EGifSetGifVersion(gif, true);
-    if (EGifPutScreenDesc(gif, sw, sh, globalMap->BitsPerPixel, 0, globalMap) == GIF_ERROR) {
-        GifFreeMapObject(globalMap);
-        return fail(kErrWrite);
+    // The background is an entry of the global table.
+    int background = 0;
+    if (anim.backColor >= kPaletteEntryFlag) {
+        background = int(anim.backColor & 255) < globalMap->ColorCount ? int(anim.backColor & 255) : 0;
+    } else {
+        const Rgb bg = rgbOfColour(anim.backColor);
+        const auto exact = std::find(global.begin(), global.end(), bg);
+        background = exact != global.end() ? int(exact - global.begin()) : nearestEntry(global, bg);
     }
+    EGifSetGifVersion(gif, true);
+    if (EGifPutScreenDesc(gif, sw, sh, std::clamp(anim.bpp, 1, 8), background, globalMap) == GIF_ERROR)
+        return fail(kErrWrite);
     if (frames.size() > 1 && anim.loop) {
         const GifByteType app[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
         const GifByteType sub[] = {1, 0, 0};
         if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
             EGifPutExtensionBlock(gif, sizeof(app), app) == GIF_ERROR ||
-            EGifPutExtensionBlock(gif, sizeof(sub), sub) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR) {
-            GifFreeMapObject(globalMap);
+            EGifPutExtensionBlock(gif, sizeof(sub), sub) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR)
             return fail(kErrWrite);
-        }
     }
     for (size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
         const Bitmap& b = f.bitmap;
-        if (b.bpp() > 8) { GifFreeMapObject(globalMap); return fail(kErrBadBpp); }
+        const Palette colours = coloursOf(b);
+        // A frame whose colours are the global table's first entries uses it.
+        const bool shared = colours.size() <= global.size() && std::equal(colours.begin(), colours.end(), global.begin());
+        int transparent = transparentEntry(f);
+        if (f.transparent && transparent < 0) transparent = nearestEntry(colours, rgbOfColour(f.transparentColour));
         GraphicsControlBlock gcb;
         gcb.DisposalMode = int(f.disposal);
         gcb.UserInputFlag = f.waitForInput;
-        gcb.DelayTime = f.delayMs / 10;
-        gcb.TransparentColor = f.transparentIndex >= 0 ? f.transparentIndex : NO_TRANSPARENT_COLOR;
+        // GIF counts hundredths of a second.
+        gcb.DelayTime = std::clamp((f.delayMs + 5) / 10, 0, 65535);
+        gcb.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
         GifByteType ext[4];
         const size_t len = EGifGCBToExtension(&gcb, ext);
-        if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_ERROR) { GifFreeMapObject(globalMap); return fail(kErrWrite); }
-        ColorMapObject* local = i == 0 ? nullptr : makeMap(b);
-        if (EGifPutImageDesc(gif, f.left, f.top, b.width(), b.height(), false, local) == GIF_ERROR) {
-            if (local) GifFreeMapObject(local);
-            GifFreeMapObject(globalMap);
-            return fail(kErrWrite);
-        }
+        if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_ERROR) return fail(kErrWrite);
+        ColorMapObject* local = shared ? nullptr : makeMap(colours);
+        if (!shared && !local) return fail(kErrNoMemory);
+        const int put = EGifPutImageDesc(gif, f.left, f.top, b.width(), b.height(), false, local);
         if (local) GifFreeMapObject(local);
+        if (put == GIF_ERROR) return fail(kErrWrite);
         std::vector<GifPixelType> line(size_t(b.width()));
         for (int y = 0; y < b.height(); ++y) {
             for (int x = 0; x < b.width(); ++x) line[size_t(x)] = GifPixelType(b.index(x, y));
-            if (EGifPutLine(gif, line.data(), b.width()) == GIF_ERROR) { GifFreeMapObject(globalMap); return fail(kErrWrite); }
+            if (EGifPutLine(gif, line.data(), b.width()) == GIF_ERROR) return fail(kErrWrite);
         }
     }
     GifFreeMapObject(globalMap);
