@@ -366,7 +366,10 @@ int16_t toSaveDepth(Frame& f, const FormatInfo& fmt, int bpp) {
         for (int y = 0; y < base.height(); ++y)
             for (int x = 0; x < base.width(); ++x)
                 if (clear[size_t(y) * base.width() + x]) base.setIndex(x, y, t);
+        // The see-through pixels are the frame's transparent colour.
         f.transparentIndex = t;
+        f.transparent = true;
+        f.transparentColour = 0xFFFFFF;
     }
     f.bitmap = std::move(base);
     return kOk;
@@ -481,10 +484,15 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
     if (multiPage(req.format)) frames = doc.frames;
     else frames.push_back(doc.frames[size_t(currentPage)]);
     for (auto& f : frames) {
-        // GIF frames keep their own palettes (asked for no depth, up to 8 bits each).
-        const int16_t code =
-            req.format == kFmtGif ? gifFrame(f, *fmt, req.bpp == 0 ? 8 : bpp) : toSaveDepth(f, *fmt, bpp);
-        if (code != kOk) return code;
+        // An animation's frames (or a frame with a transparent colour) keep
+        // their own colours where they fit, else get an optimised palette of
+        // their own with the transparent colour exact; a single picture takes
+        // the depth rules of every format (alpha on white, see-through kept).
+        if (req.format == kFmtGif && (frames.size() > 1 || f.transparent)) {
+            if (const int16_t code = gifFrame(f, *fmt, req.bpp == 0 ? 8 : bpp); code != kOk) return code;
+            continue;
+        }
+        if (const int16_t code = toSaveDepth(f, *fmt, bpp); code != kOk) return code;
     }
 
     // Write beside the target and rename over it only when complete. A
