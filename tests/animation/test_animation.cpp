@@ -177,7 +177,10 @@ private slots:
         Window w;
         w.withDialog<animation::CreateAni>(MenuId::AnimateCreate, [&](animation::CreateAni& d) {
             d.File1->setPath(QDir::rootPath());
-            d.File1->addItem(QStringLiteral("frame.jpg"));
+            // A root holds no frame to pick here: an entry as the list makes them.
+            auto* entry = new QListWidgetItem(QStringLiteral("frame.jpg"));
+            entry->setData(Qt::UserRole, QStringLiteral("frame.jpg"));
+            d.File1->addItem(entry);
             d.File1->setListIndex(d.File1->listCount() - 1);
             d.Command1->click();
             QCOMPARE(d.List2->item(0)->text(), QDir::rootPath() + QStringLiteral("frame.jpg"));

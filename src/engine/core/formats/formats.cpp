@@ -366,7 +366,10 @@ int16_t toSaveDepth(Frame& f, const FormatInfo& fmt, int bpp) {
         for (int y = 0; y < base.height(); ++y)
             for (int x = 0; x < base.width(); ++x)
                 if (clear[size_t(y) * base.width() + x]) base.setIndex(x, y, t);
+        // The see-through pixels are the frame's transparent colour.
         f.transparentIndex = t;
+        f.transparent = true;
+        f.transparentColour = 0xFFFFFF;
     }
     f.bitmap = std::move(base);
     return kOk;
@@ -391,12 +394,21 @@ bool hasTiffHeader(const std::string& path) {
 }
 
 // A frame as a GIF holds it: a palette (or grey) frame no deeper than
-// `bpp` stays as it is, with its own colours; any other is reduced to an
-// optimised palette of its own colours with error diffusion, its
-// transparent colour kept exact in an entry of its own.
-int16_t gifFrame(Frame& f, int bpp) {
+// `bpp` stays as it is, with its own colours; any other goes to the save
+// depth as every page does (clear pixels of an alpha channel becoming the
+// transparent colour), except that a frame with a transparent colour keeps
+// that colour exact in an entry of its own.
+int16_t gifFrame(Frame& f, const FormatInfo& fmt, int bpp) {
     const Bitmap& b = f.bitmap;
     if (b.bpp() <= bpp && (b.hasPalette() || (b.bpp() == 8 && b.isGrey()))) return kOk;
+    if (!f.transparent) {
+        const int16_t code = toSaveDepth(f, fmt, bpp);
+        if (code == kOk && f.transparentIndex >= 0 && size_t(f.transparentIndex) < f.bitmap.palette().size()) {
+            f.transparent = true;
+            f.transparentColour = colourOfRgb(f.bitmap.palette()[size_t(f.transparentIndex)]);
+        }
+        return code;
+    }
     const int n = 1 << bpp;
     const bool keepTransparent = f.transparent && n > 2;
     const Rgb tc = rgbOfColour(f.transparentColour);
@@ -477,7 +489,7 @@ int16_t saveFile(const Document& doc, const SaveRequest& req, int currentPage) {
         // their own with the transparent colour exact; a single picture takes
         // the depth rules of every format (alpha on white, see-through kept).
         if (req.format == kFmtGif && (frames.size() > 1 || f.transparent)) {
-            if (const int16_t code = gifFrame(f, req.bpp == 0 ? 8 : bpp); code != kOk) return code;
+            if (const int16_t code = gifFrame(f, *fmt, req.bpp == 0 ? 8 : bpp); code != kOk) return code;
             continue;
         }
         if (const int16_t code = toSaveDepth(f, *fmt, bpp); code != kOk) return code;
