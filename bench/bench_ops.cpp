@@ -11,7 +11,7 @@
 // (what the allocator avoids by reusing freed buffers) and whether the kernel
 // granted huge pages are reported beside them.
 //
-// Usage: bench_ops [--no-peers] [--size WxH] [--only NAME]
+// Usage: bench_ops [--no-peers] [--size WxH] [--only NAME] [--runs N (default 3)]
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,7 +111,7 @@ struct Result {
     long hugeKb = -1;      // huge-page memory the run added
 };
 
-constexpr int kRuns = 3;
+int kRuns = 3;  // --runs
 
 // Runs one operation in a child so its peak memory can be read alone. The
 // child works on its own copy-on-write view of the picture, and starts with
@@ -204,6 +204,7 @@ int main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--no-peers")) peers = false;
         else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) std::sscanf(argv[++i], "%dx%d", &w, &h);
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) kRuns = std::max(1, std::atoi(argv[++i]));
     }
     const Bitmap pic = makePicture(w, h);
     std::printf("picture %d x %d, 24 bits, %.1f MB\n", w, h, pic.byteSize() / 1e6);

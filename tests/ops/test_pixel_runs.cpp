@@ -3,6 +3,7 @@
 // luminance, and colour pixels split into planes and joined back.
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <numeric>
@@ -130,6 +131,42 @@ private slots:
                 if (std::memcmp(out.data() + 3 * x, px.data() + 3 * (n - 1 - x), 3) != 0)
                     QFAIL(qPrintable(QStringLiteral("length %1 pixel %2").arg(n).arg(x)));
             QCOMPARE(int(out[size_t(n) * 3]), 0xA5);
+        }
+    }
+
+    // The hue rotation divides through floats: every red and green level
+    // against four blues covers every numerator and chroma of each branch,
+    // checked against the integer arithmetic for several turns.
+    void hueEveryNumeratorAndChroma() {
+        Bitmap pic = Bitmap::create(512, 512, 24);
+        for (int y = 0; y < 512; ++y)
+            for (int x = 0; x < 512; ++x) {
+                const int i = y * 512 + x, blue[4] = {0, 7, 128, 255};
+                uint8_t* p = pic.mutableRow(y) + x * 3;
+                p[0] = uint8_t(blue[i >> 16]); p[1] = uint8_t(i & 255); p[2] = uint8_t((i >> 8) & 255);
+            }
+        for (int degrees : {0, 1, 90, 180, 239, 359}) {
+            Bitmap out = pic;
+            QCOMPARE(ops::hue(out, degrees), int16_t(kOk));
+            const int shift = degrees * 6 * 256 / 360;
+            for (int y = 0; y < 512; ++y)
+                for (int x = 0; x < 512; ++x) {
+                    const uint8_t* p = pic.row(y) + x * 3;
+                    int r = p[2], g = p[1], b = p[0];
+                    const int mx = std::max({r, g, b}), mn = std::min({r, g, b}), c = mx - mn;
+                    if (c) {
+                        int h = mx == r ? ((g - b) * 256) / c + (g < b ? 1536 : 0)
+                                : mx == g ? ((b - r) * 256) / c + 512 : ((r - g) * 256) / c + 1024;
+                        h = (h + shift) % 1536;
+                        const int t = (c * (h & 255) + 128) / 256;
+                        const int v[6][3] = {{mx, mn + t, mn}, {mx - t, mx, mn}, {mn, mx, mn + t},
+                                             {mn, mx - t, mx}, {mn + t, mn, mx}, {mx, mn, mx - t}};
+                        r = v[h >> 8][0]; g = v[h >> 8][1]; b = v[h >> 8][2];
+                    }
+                    const uint8_t* q = out.row(y) + x * 3;
+                    if (q[2] != r || q[1] != g || q[0] != b)
+                        QFAIL(qPrintable(QStringLiteral("%1 degrees, pixel %2 %3 %4").arg(degrees).arg(p[2]).arg(p[1]).arg(p[0])));
+                }
         }
     }
 

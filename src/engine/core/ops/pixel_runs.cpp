@@ -203,6 +203,107 @@ QOVA_VBMI int saturationVbmi(const uint8_t* s, uint8_t* d, int n, int k) {
     return x;
 }
 
+// The three planes of 64 pixels back into 192 bytes of pixels.
+QOVA_VBMI inline __attribute__((always_inline)) void joinRegs(__m512i b, __m512i g, __m512i r, uint8_t* d) {
+    const PlaneIndex& p = planeIndex();
+    for (int o = 0; o < 3; ++o) {
+        const __m512i bg = _mm512_permutex2var_epi8(b, _mm512_load_si512(p.joinBG[o]), g);
+        const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), r);
+        _mm512_storeu_si512(d + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
+    }
+}
+
+// Two registers of 32 words (each 0..255) as one of 64 bytes, in order.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i narrowPair(__m512i lo, __m512i hi) {
+    return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(lo)), _mm512_cvtepi16_epi8(hi), 1);
+}
+
+// (n · 256) / c of 16 lanes, truncated toward zero as integer division does,
+// for |n| <= c <= 255, c >= 1. The reciprocal is exact to about 2^-22 after one
+// Newton step, so the quotient (at most 256) is within 1e-4 of the true one;
+// a true quotient that is not an integer lies at least 1/255 from one, so
+// nudging by 1/512 toward the larger magnitude before truncating gives the
+// exact integer quotient in every case.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i quotient16(__m512i n32, __m512i c32) {
+    const __m512 c = _mm512_cvtepi32_ps(c32);
+    __m512 inv = _mm512_rcp14_ps(c);
+    inv = _mm512_mul_ps(inv, _mm512_fnmadd_ps(c, inv, _mm512_set1_ps(2.0f)));
+    const __m512 a = _mm512_cvtepi32_ps(_mm512_slli_epi32(n32, 8));
+    const __m512 q = _mm512_mul_ps(a, inv);
+    const __m512i sign = _mm512_and_si512(_mm512_castps_si512(a), _mm512_set1_epi32(int(0x80000000u)));
+    const __m512 nudge = _mm512_castsi512_ps(_mm512_or_si512(_mm512_castps_si512(_mm512_set1_ps(1.0f / 512)), sign));
+    return _mm512_cvttps_epi32(_mm512_add_ps(q, nudge));
+}
+
+// The hue rotation of tone.cpp on 32 pixels in 16-bit lanes.
+QOVA_VBMI inline __attribute__((always_inline)) void hueHalf(__m512i& r, __m512i& g, __m512i& b, int shiftUnits) {
+    const __m512i mx = _mm512_max_epi16(_mm512_max_epi16(r, g), b);
+    const __m512i mn = _mm512_min_epi16(_mm512_min_epi16(r, g), b);
+    const __m512i c = _mm512_sub_epi16(mx, mn);
+    const __mmask32 isR = _mm512_cmpeq_epi16_mask(mx, r);
+    const __mmask32 isG = _mm512_cmpeq_epi16_mask(mx, g) & ~isR;
+    __m512i num = _mm512_sub_epi16(r, g);                          // blue is largest
+    num = _mm512_mask_blend_epi16(isG, num, _mm512_sub_epi16(b, r));
+    num = _mm512_mask_blend_epi16(isR, num, _mm512_sub_epi16(g, b));
+    __m512i off = _mm512_set1_epi16(4 * 256);
+    off = _mm512_mask_blend_epi16(isG, off, _mm512_set1_epi16(2 * 256));
+    const __mmask32 wrapR = isR & _mm512_cmplt_epi16_mask(g, b);
+    off = _mm512_mask_blend_epi16(isR, off, _mm512_maskz_mov_epi16(wrapR, _mm512_set1_epi16(6 * 256)));
+    const __m512i c1 = _mm512_max_epi16(c, _mm512_set1_epi16(1));
+    const __m512i q0 = quotient16(_mm512_cvtepi16_epi32(_mm512_castsi512_si256(num)),
+                                  _mm512_cvtepi16_epi32(_mm512_castsi512_si256(c1)));
+    const __m512i q1 = quotient16(_mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(num, 1)),
+                                  _mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(c1, 1)));
+    const __m512i q = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi32_epi16(q0)), _mm512_cvtepi32_epi16(q1), 1);
+    __m512i h = _mm512_add_epi16(_mm512_add_epi16(q, off), _mm512_set1_epi16(int16_t(shiftUnits)));
+    const __m512i full = _mm512_set1_epi16(6 * 256);
+    h = _mm512_mask_sub_epi16(h, _mm512_cmpge_epi16_mask(h, full), h, full);
+    const __m512i sector = _mm512_srli_epi16(h, 8);
+    const __m512i frac = _mm512_and_si512(h, _mm512_set1_epi16(255));
+    const __m512i t = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(c, frac), _mm512_set1_epi16(128)), 8);
+    const __m512i rise = _mm512_add_epi16(mn, t), fall = _mm512_sub_epi16(mx, t);
+    __mmask32 in[6];
+    for (int k = 0; k < 6; ++k) in[k] = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(int16_t(k)));
+    const __mmask32 s0 = in[0], s1 = in[1], s2 = in[2], s3 = in[3], s4 = in[4], s5 = in[5];
+    const __mmask32 colour = _mm512_cmpneq_epi16_mask(c, _mm512_setzero_si512());
+    // Sector:      0     1     2     3     4     5
+    // red          mx    fall  mn    mn    rise  mx
+    // green        rise  mx    mx    fall  mn    mn
+    // blue         mn    mn    rise  mx    mx    fall
+    __m512i nr = mx;
+    nr = _mm512_mask_mov_epi16(nr, s1, fall);
+    nr = _mm512_mask_mov_epi16(nr, s2 | s3, mn);
+    nr = _mm512_mask_mov_epi16(nr, s4, rise);
+    __m512i ng = mn;
+    ng = _mm512_mask_mov_epi16(ng, s0, rise);
+    ng = _mm512_mask_mov_epi16(ng, s1 | s2, mx);
+    ng = _mm512_mask_mov_epi16(ng, s3, fall);
+    __m512i nb = mx;
+    nb = _mm512_mask_mov_epi16(nb, s0 | s1, mn);
+    nb = _mm512_mask_mov_epi16(nb, s2, rise);
+    nb = _mm512_mask_mov_epi16(nb, s5, fall);
+    r = _mm512_mask_mov_epi16(r, colour, nr);
+    g = _mm512_mask_mov_epi16(g, colour, ng);
+    b = _mm512_mask_mov_epi16(b, colour, nb);
+}
+
+QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i b, g, r;
+        splitRegs(s + size_t(x) * 3, b, g, r);
+        __m512i lo[3] = {_mm512_cvtepu8_epi16(_mm512_castsi512_si256(b)), _mm512_cvtepu8_epi16(_mm512_castsi512_si256(g)),
+                         _mm512_cvtepu8_epi16(_mm512_castsi512_si256(r))};
+        __m512i hi[3] = {_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(b, 1)),
+                         _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(g, 1)),
+                         _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(r, 1))};
+        hueHalf(lo[2], lo[1], lo[0], shiftUnits);
+        hueHalf(hi[2], hi[1], hi[0], shiftUnits);
+        joinRegs(narrowPair(lo[0], hi[0]), narrowPair(lo[1], hi[1]), narrowPair(lo[2], hi[2]), d + size_t(x) * 3);
+    }
+    return x;
+}
+
 QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
     const PlaneIndex& p = planeIndex();
     int x = 0;
@@ -249,6 +350,14 @@ int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k) {
     if (haveVbmi()) return saturationVbmi(s, d, n, k);
 #endif
     (void)s; (void)d; (void)n; (void)k;
+    return 0;
+}
+
+int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) return hueVbmi(s, d, n, shiftUnits);
+#endif
+    (void)s; (void)d; (void)n; (void)shiftUnits;
     return 0;
 }
 

@@ -22,6 +22,11 @@ void lumaRun24(const uint8_t* s, int n, uint8_t* out);
 // many it did (0 where the processor cannot), the caller does the rest.
 int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
 
+// The hue rotation of the hue operation (shiftUnits in 1/256 of a sixth of
+// the colour circle, 0..1535): the first pixels of a 24-bit run, 64 at a
+// time; returns how many it did (0 where the processor cannot).
+int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits);
+
 // n pixels of 24 bits in reverse order: d's first is s's last. s and d
 // must not overlap.
 void mirrorRun24(const uint8_t* s, uint8_t* d, int n);

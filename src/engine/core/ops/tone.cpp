@@ -430,6 +430,15 @@ int16_t hue(Bitmap& bmp, int degrees, const Region* region, const ProgressFn& pr
         default: r = mx; g = mn; b = fall; break;
         }
     };
+    if (bmp.bpp() == 24 && havePlanes64()) {
+        if (const int16_t c = prepare(bmp, region)) return c;
+        Progress pr(progress);
+        forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
+            const int done = hueRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, x1 - x0, shiftUnits);
+            colourRow<3>(s, d, x0 + done, x1, NoVector{}, f);
+        });
+        return kOk;
+    }
 #if CV_SIMD128
     using cv::v_int16x8;
     using cv::v_int32x4;
