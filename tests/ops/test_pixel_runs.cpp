@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <numeric>
@@ -167,6 +168,29 @@ private slots:
                     if (q[2] != r || q[1] != g || q[0] != b)
                         QFAIL(qPrintable(QStringLiteral("%1 degrees, pixel %2 %3 %4").arg(degrees).arg(p[2]).arg(p[1]).arg(p[0])));
                 }
+        }
+    }
+
+    // Noise: each pixel's offset depends on its place alone (the same from a
+    // run starting anywhere, whichever code path it takes), stays within the
+    // span and is spread evenly over it.
+    void noiseDependsOnPlaceOnlyAndIsUniform() {
+        for (int span : {1, 2, 127, 255}) {
+            const int n = 1000003, values = 2 * span + 1;
+            std::vector<int16_t> all(static_cast<size_t>(n));
+            noiseRun(0xBEEF1234u, span, 0, n, all.data());
+            std::vector<int> count(size_t(values), 0);
+            for (int16_t v : all) {
+                QVERIFY(v >= -span && v <= span);
+                ++count[size_t(v + span)];
+            }
+            const double expected = double(n) / values;
+            for (int c : count) QVERIFY(std::abs(c - expected) < expected / 4);
+            for (int start : {0, 1, 5, 63, 1000}) {
+                std::vector<int16_t> part(37);
+                noiseRun(0xBEEF1234u, span, start, 37, part.data());
+                for (int i = 0; i < 37; ++i) QCOMPARE(part[size_t(i)], all[size_t(start + i)]);
+            }
         }
     }
 

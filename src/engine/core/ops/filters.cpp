@@ -13,6 +13,7 @@
 #include "../codes.h"
 #include "cv_view.h"
 #include "op_support.h"
+#include "pixel_runs.h"
 #include "ranges.h"
 
 namespace qova::engine::ops {
@@ -156,51 +157,14 @@ inline uint32_t mix(uint32_t x) {
     return x;
 }
 
-// Noise offsets in −span..span of pixels [x0, x1) of row y:
-// mix(seed ^ mix(x·K1 ^ y·K2)) mod (2·span + 1), less span.
+// Noise offsets in −span..span of pixels [x0, x1) of row y, from a hash of
+// the seed and the pixel's place (so bands can run in any order).
 void noiseOffsets(uint32_t seed, int span, int y, int x0, int x1, int16_t* out) {
     if (span == 0) {
         std::fill(out, out + (x1 - x0), int16_t(0));
         return;
     }
-    const uint32_t n = uint32_t(2 * span + 1);
-    const uint32_t rowKey = uint32_t(y) * 0xC2B2AE35U;
-    int x = x0;
-#if CV_SIMD128
-    // Four at a time. The remainder goes through floats: r = hi·65536 + lo,
-    // so r mod n = ((hi mod n)·(65536 mod n) + lo) mod n, where every
-    // quotient is of integers below 2^24 and so exact once truncated.
-    using cv::v_float32x4;
-    using cv::v_uint32x4;
-    auto vmix = [](v_uint32x4 v) {
-        v = v ^ (v >> 16);
-        v = v * cv::v_setall_u32(0x7feb352dU);
-        v = v ^ (v >> 15);
-        v = v * cv::v_setall_u32(0x846ca68bU);
-        return v ^ (v >> 16);
-    };
-    const v_float32x4 nf = cv::v_setall_f32(float(n)), wrap = cv::v_setall_f32(float(65536 % n));
-    auto mod = [&](const v_float32x4& a) { return a - cv::v_cvt_f32(cv::v_trunc(a / nf)) * nf; };
-    const v_uint32x4 step = cv::v_setall_u32(4), k1 = cv::v_setall_u32(0x85EBCA6BU),
-                     key = cv::v_setall_u32(rowKey), sd = cv::v_setall_u32(seed), low16 = cv::v_setall_u32(0xFFFF);
-    const cv::v_int32x4 sp = cv::v_setall_s32(span);
-    v_uint32x4 xs(uint32_t(x), uint32_t(x + 1), uint32_t(x + 2), uint32_t(x + 3));
-    for (; x + 8 <= x1; x += 8) {
-        cv::v_int32x4 res[2];
-        for (int half = 0; half < 2; ++half, xs = xs + step) {
-            const v_uint32x4 r = vmix(sd ^ vmix((xs * k1) ^ key));
-            const v_float32x4 hi = cv::v_cvt_f32(cv::v_reinterpret_as_s32(r >> 16));
-            const v_float32x4 lo = cv::v_cvt_f32(cv::v_reinterpret_as_s32(r & low16));
-            res[half] = cv::v_trunc(mod(mod(hi) * wrap + lo)) - sp;
-        }
-        cv::v_store(out + (x - x0), cv::v_pack(res[0], res[1]));
-    }
-#endif
-    const uint64_t inv = ~uint64_t(0) / n + 1;  // r % n as a multiplication
-    for (; x < x1; ++x) {
-        const uint32_t r = mix(seed ^ mix(uint32_t(x) * 0x85EBCA6BU ^ rowKey));
-        out[x - x0] = int16_t(int((unsigned __int128)(inv * r) * n >> 64) - span);
-    }
+    noiseRun(seed ^ (uint32_t(y) * 0xC2B2AE35U), span, x0, x1 - x0, out);
 }
 
 }  // namespace
@@ -432,8 +396,10 @@ int16_t addNoise(Bitmap& bmp, int amount, int channel, const Region* region, con
         noiseOffsets(seed, span, y, x0, x1, offsets.data());
         const int16_t* o = offsets.data() - x0;  // indexed by x
         int x = x0;
+        if (px == 3 && only < 0)  // the common case, 64 pixels at a time where the processor can
+            x += addOffsetsRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, offsets.data(), x1 - x0);
 #if CV_SIMD128
-        if (px == 3 && only < 0) {  // the common case, 16 pixels at a time
+        if (px == 3 && only < 0) {  // 16 pixels at a time
             for (; x + 16 <= x1; x += 16) {
                 cv::v_uint8x16 b, g, r;
                 cv::v_load_deinterleave(s + size_t(x) * 3, b, g, r);

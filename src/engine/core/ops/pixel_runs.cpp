@@ -11,6 +11,14 @@ namespace qova::engine::ops {
 
 namespace {
 
+// The noise hash: a multiply-xorshift mix of x · kNoiseX ^ key.
+constexpr uint32_t kNoiseX = 0x85EBCA6BU, kMix1 = 0x7feb352dU, kMix2 = 0x846ca68bU;
+inline uint32_t noiseHash(uint32_t x, uint32_t key) {
+    uint32_t v = (x * kNoiseX) ^ key;
+    v ^= v >> 16; v *= kMix1; v ^= v >> 15; v *= kMix2; v ^= v >> 16;
+    return v;
+}
+
 void lutPlain(const uint8_t* s, uint8_t* d, size_t n, const uint8_t* lut, bool keep) {
     if (!keep) {
         for (size_t i = 0; i < n; ++i) d[i] = lut[s[i]];
@@ -304,6 +312,48 @@ QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
     return x;
 }
 
+QOVA_VBMI int noiseVbmi(uint32_t key, uint32_t n, int span, int x0, int count, int16_t* out) {
+    __m512i xs = _mm512_add_epi32(_mm512_set1_epi32(x0),
+                                  _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m512i k1 = _mm512_set1_epi32(int(kNoiseX)), kv = _mm512_set1_epi32(int(key)),
+                  m1 = _mm512_set1_epi32(int(kMix1)), m2 = _mm512_set1_epi32(int(kMix2)),
+                  nv = _mm512_set1_epi32(int(n)), sp = _mm512_set1_epi32(span), step = _mm512_set1_epi32(16);
+    int i = 0;
+    for (; i + 16 <= count; i += 16, xs = _mm512_add_epi32(xs, step)) {
+        __m512i v = _mm512_xor_si512(_mm512_mullo_epi32(xs, k1), kv);
+        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
+        v = _mm512_mullo_epi32(v, m1);
+        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 15));
+        v = _mm512_mullo_epi32(v, m2);
+        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
+        // (v · n) >> 32 of each lane: the even lanes' products shifted down,
+        // the odd lanes' high halves already in place.
+        const __m512i even = _mm512_srli_epi64(_mm512_mul_epu32(v, nv), 32);
+        const __m512i odd = _mm512_mul_epu32(_mm512_srli_epi64(v, 32), nv);
+        const __m512i r = _mm512_sub_epi32(_mm512_mask_blend_epi32(0xAAAA, even, odd), sp);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm512_cvtepi32_epi16(r));
+    }
+    return i;
+}
+
+QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i c[3];
+        splitRegs(s + size_t(x) * 3, c[0], c[1], c[2]);
+        const __m512i o0 = _mm512_loadu_si512(offsets + x), o1 = _mm512_loadu_si512(offsets + x + 32);
+        for (__m512i& v : c) {
+            const __m512i lo = _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)), o0);
+            const __m512i hi = _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)), o1);
+            // packus clamps to 0..255 within 128-bit lanes; the order is put back after.
+            v = _mm512_permutexvar_epi64(order, _mm512_packus_epi16(lo, hi));
+        }
+        joinRegs(c[0], c[1], c[2], d + size_t(x) * 3);
+    }
+    return x;
+}
+
 QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
     const PlaneIndex& p = planeIndex();
     int x = 0;
@@ -358,6 +408,24 @@ int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
     if (haveVbmi()) return hueVbmi(s, d, n, shiftUnits);
 #endif
     (void)s; (void)d; (void)n; (void)shiftUnits;
+    return 0;
+}
+
+void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out) {
+    const uint32_t range = uint32_t(2 * span + 1);
+    int i = 0;
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) i = noiseVbmi(key, range, span, x0, n, out);
+#endif
+    for (; i < n; ++i)
+        out[i] = int16_t(int((uint64_t(noiseHash(uint32_t(x0 + i), key)) * range) >> 32) - span);
+}
+
+int addOffsetsRun24(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) return addOffsetsVbmi(s, d, offsets, n);
+#endif
+    (void)s; (void)d; (void)offsets; (void)n;
     return 0;
 }
 

@@ -27,6 +27,15 @@ int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
 // time; returns how many it did (0 where the processor cannot).
 int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits);
 
+// Noise offsets in −span..span (span 1..255) of n pixels starting at x0 of
+// a row whose key mixes the seed and the row: uniform, one 32-bit hash of
+// (x, key) each.
+void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out);
+
+// d = s + offset of each pixel on all three channels, clamped to 0..255, for
+// the first pixels of a 24-bit run, 64 at a time; returns how many it did.
+int addOffsetsRun24(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n);
+
 // n pixels of 24 bits in reverse order: d's first is s's last. s and d
 // must not overlap.
 void mirrorRun24(const uint8_t* s, uint8_t* d, int n);
