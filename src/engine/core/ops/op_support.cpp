@@ -70,15 +70,28 @@ RectI workArea(const Bitmap& bmp, const Region* region) {
 
 namespace {
 
-// Copies the pixels of row y the region leaves alone, from src to dst.
-void keepOutside(const uint8_t* src, uint8_t* dst, size_t stride, int bpp, const RectI& area,
-                 const uint8_t* m, int maskX) {
+// Copies the pixels of row y left and right of the area from src to dst.
+void keepOutside(const uint8_t* src, uint8_t* dst, size_t stride, int bpp, const RectI& area) {
     const size_t left = size_t(area.x) * bpp, right = size_t(area.x + area.w) * bpp;
     std::memcpy(dst, src, left);
     std::memcpy(dst + right, src + right, stride - right);
-    if (!m) return;
-    for (int x = area.x; x < area.x + area.w; ++x)
-        if (!m[x - maskX]) std::memcpy(dst + size_t(x) * bpp, src + size_t(x) * bpp, size_t(bpp));
+}
+
+// Walks [x0, x1) of a mask row (bytes 0 or 1 from maskX) in runs of one
+// value: inside(a, b) for the pixels the region holds, outside(a, b) for the
+// rest. Finding each run's end is a memchr, so a shape's row of thousands of
+// pixels costs a few calls rather than a test per pixel.
+template <typename In, typename Out>
+void maskRuns(const uint8_t* m, int maskX, int x0, int x1, const In& inside, const Out& outside) {
+    int x = x0;
+    while (x < x1) {
+        const uint8_t v = m[x - maskX];
+        const void* next = std::memchr(m + (x - maskX), v ^ 1, size_t(x1 - x));
+        const int end = next ? int(static_cast<const uint8_t*>(next) - m) + maskX : x1;
+        if (v) inside(x, end);
+        else outside(x, end);
+        x = end;
+    }
 }
 
 }  // namespace
@@ -121,16 +134,22 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
                     std::memcpy(d, s, stride);
                     continue;
                 }
-                fn(s, d, y, area.x, area.x + area.w);
-                keepOutside(s, d, stride, bpp, area, masked ? region->maskRow(y) : nullptr, maskX);
+                keepOutside(s, d, stride, bpp, area);
+                const uint8_t* m = masked ? region->maskRow(y) : nullptr;
+                if (!m) {
+                    fn(s, d, y, area.x, area.x + area.w);
+                    continue;
+                }
+                maskRuns(m, maskX, area.x, area.x + area.w, [&](int a, int b) { fn(s, d, y, a, b); },
+                         [&](int a, int b) {
+                             std::memcpy(d + size_t(a) * bpp, s + size_t(a) * bpp, size_t(b - a) * bpp);
+                         });
             }
         });
         return;
     }
     uint8_t* base = bmp.mutableBits();
     parallelRows(area.y, area.y + area.h, pr, pctFrom, pctTo, [&](int y0, int y1) {
-        std::vector<uint8_t> scratch;
-        if (masked) scratch.resize(stride);
         for (int y = y0; y < y1; ++y) {
             uint8_t* row = base + stride * size_t(y);
             const uint8_t* m = masked ? region->maskRow(y) : nullptr;
@@ -138,9 +157,8 @@ void forRows(Bitmap& bmp, const Region* region, Progress& pr, int pctFrom, int p
                 fn(row, row, y, area.x, area.x + area.w);
                 continue;
             }
-            fn(row, scratch.data(), y, area.x, area.x + area.w);
-            for (int x = area.x; x < area.x + area.w; ++x)
-                if (m[x - maskX]) std::memcpy(row + size_t(x) * bpp, scratch.data() + size_t(x) * bpp, size_t(bpp));
+            maskRuns(m, maskX, area.x, area.x + area.w, [&](int a, int b) { fn(row, row, y, a, b); },
+                     [](int, int) {});
         }
     });
 }
@@ -170,9 +188,11 @@ void copyPixels(Bitmap& dst, int dx, int dy, const Bitmap& src, int sx, int sy, 
                 std::memcpy(d + size_t(target.x) * bpp, s + size_t(target.x + offX) * bpp, size_t(target.w) * bpp);
                 continue;
             }
-            const int mo = dstRegion->bounds().x;
-            for (int x = target.x; x < target.x + target.w; ++x)
-                if (m[x - mo]) std::memcpy(d + size_t(x) * bpp, s + size_t(x + offX) * bpp, size_t(bpp));
+            maskRuns(m, dstRegion->bounds().x, target.x, target.x + target.w,
+                     [&](int a, int b) {
+                         std::memcpy(d + size_t(a) * bpp, s + size_t(a + offX) * bpp, size_t(b - a) * bpp);
+                     },
+                     [](int, int) {});
         }
         return;
     }
