@@ -30,26 +30,36 @@ int16_t histogram(const Bitmap& bmp, int channel, Histogram& out, const Region* 
     const int chanOff = channel == kHistRed ? 2 : channel == kHistGreen ? 1 : 0;
     const bool masked = region && !region->isRectangle();
     std::mutex lock;
+    // Whole rows count their levels two at a time in tables kept per worker
+    // for the whole call (too large to clear for every band).
+    std::deque<PairCounts> tables;  // stays in place as it grows
+    std::vector<PairCounts*> idle;
     parallelRows(area.y, area.y + area.h, pr, 0, 100, [&](int y0, int y1) {
         Histogram local{};
         const int cn = bmp.bpp() / 8;
+        PairCounts* counts = nullptr;
         std::vector<uint8_t> levels;
-        LevelCounts counts;
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = bmp.row(y);
             const uint8_t* m = masked ? region->maskRow(y) : nullptr;
             const int mo = masked ? region->bounds().x : 0;
             if (!m && (cn == 3 || cn == 4 || (cn == 1 && bmp.isGrey()))) {
+                if (!counts) {
+                    std::lock_guard<std::mutex> g(lock);
+                    if (idle.empty()) idle.push_back(&tables.emplace_back());
+                    counts = idle.back();
+                    idle.pop_back();
+                }
                 // Whole rows: the levels of the row first, then one counting loop.
                 const uint8_t* row = s + size_t(area.x) * cn;
                 if (cn == 1) {
-                    counts.add(row, area.w);
+                    counts->add(row, area.w);
                     continue;
                 }
                 levels.resize(size_t(area.w));
                 if (channel == kHistLuma) lumaRow(row, cn, area.w, levels.data());
                 else for (int x = 0; x < area.w; ++x) levels[size_t(x)] = row[size_t(x) * cn + chanOff];
-                counts.add(levels.data(), area.w);
+                counts->add(levels.data(), area.w);
                 continue;
             }
             for (int x = area.x; x < area.x + area.w; ++x) {
@@ -69,10 +79,11 @@ int16_t histogram(const Bitmap& bmp, int channel, Histogram& out, const Region* 
                 ++local[size_t(v)];
             }
         }
-        counts.addTo(local.data());
         std::lock_guard<std::mutex> g(lock);
+        if (counts) idle.push_back(counts);
         for (int i = 0; i < 256; ++i) out[size_t(i)] += local[size_t(i)];
     });
+    for (const PairCounts& t : tables) t.addTo(out.data());
     pr.done();
     return kOk;
 }

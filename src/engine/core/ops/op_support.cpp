@@ -288,4 +288,32 @@ void LevelCounts::addTo(uint64_t* hist) const {
     for (int i = 0; i < 256; ++i) hist[i] += uint64_t(t[0][i]) + t[1][i] + t[2][i] + t[3][i];
 }
 
+PairCounts::PairCounts() : pairs(2 * 65536, 0) {}
+
+void PairCounts::add(const uint8_t* levels, int n) {
+    uint32_t* a = pairs.data();
+    uint32_t* b = a + 65536;
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        uint16_t p0, p1;
+        std::memcpy(&p0, levels + x, 2);
+        std::memcpy(&p1, levels + x + 2, 2);
+        ++a[p0];
+        ++b[p1];
+    }
+    for (; x < n; ++x) ++single[levels[x]];
+}
+
+void PairCounts::addTo(uint64_t* hist) const {
+    for (int i = 0; i < 256; ++i) hist[i] += single[i];
+    const uint32_t* a = pairs.data();
+    const uint32_t* b = a + 65536;
+    for (int v = 0; v < 65536; ++v) {
+        const uint64_t c = uint64_t(a[v]) + b[v];
+        if (!c) continue;
+        hist[v & 255] += c;
+        hist[v >> 8] += c;
+    }
+}
+
 }  // namespace qova::engine::ops

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "../bitmap.h"
 #include "../regions/region.h"
@@ -92,6 +93,17 @@ struct LevelCounts {
     uint32_t t[4][256] = {};
     void add(const uint8_t* levels, int n);
     void addTo(uint64_t* hist) const;
+};
+
+// Counts of levels 0..255 taken two at a time: each pair of neighbouring
+// levels is one increment in a table of 65536 (two tables used in turn), half
+// the increments of counting levels one by one. 512 KB: keep one per worker.
+struct PairCounts {
+    PairCounts();
+    void add(const uint8_t* levels, int n);
+    void addTo(uint64_t* hist) const;
+    std::vector<uint32_t> pairs;  // 2 × 65536
+    uint64_t single[256] = {};
 };
 
 }  // namespace qova::engine::ops
