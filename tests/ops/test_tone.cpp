@@ -156,6 +156,35 @@ private slots:
         for (int x = 1; x < 10; ++x) QVERIFY(e.index(x, 0) > e.index(x - 1, 0));
     }
 
+    // Every level of every channel counted as a plain loop counts it, on rows
+    // whose length leaves a remainder for the pair counting, grey and colour.
+    void histogramMatchesPlainCounts() {
+        uint32_t seed = 5;
+        for (int bpp : {8, 24, 32}) {
+            Bitmap b = Bitmap::create(203, 67, bpp, bpp == 8);
+            for (int y = 0; y < b.height(); ++y)
+                for (size_t i = 0; i < b.stride(); ++i) {
+                    seed = seed * 1664525u + 1013904223u;
+                    // Runs of one level among random ones, as photos have.
+                    b.mutableRow(y)[i] = (i / 9) % 3 == 0 ? uint8_t(y) : uint8_t(seed >> 24);
+                }
+            const int cn = bpp / 8;
+            for (int channel : {ops::kHistLuma, ops::kHistRed, ops::kHistGreen, ops::kHistBlue}) {
+                ops::Histogram h{}, want{};
+                QCOMPARE(ops::histogram(b, channel, h), int16_t(kOk));
+                for (int y = 0; y < b.height(); ++y)
+                    for (int x = 0; x < b.width(); ++x) {
+                        const uint8_t* p = b.row(y) + x * cn;
+                        const int v = cn == 1 ? p[0]
+                                      : channel == ops::kHistLuma ? (p[2] * 77 + p[1] * 150 + p[0] * 29 + 128) >> 8
+                                      : p[channel == ops::kHistRed ? 2 : channel == ops::kHistGreen ? 1 : 0];
+                        ++want[size_t(v)];
+                    }
+                QCOMPARE(h, want);
+            }
+        }
+    }
+
     void histogramCountsOfAMadeImage() {
         // 10 × 10: left 3 columns red, the rest blue.
         Bitmap b = solid(10, 10, Rgb{0, 0, 255});
