@@ -354,6 +354,23 @@ QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offset
     return x;
 }
 
+QOVA_VBMI int detectVbmi(const uint8_t* s, uint8_t* d, int n, int low, int high) {
+    const __m512i lo = _mm512_set1_epi8(char(low)), hi = _mm512_set1_epi8(char(high)), ones = _mm512_set1_epi8(-1);
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i b, g, r;
+        splitRegs(s + size_t(x) * 3, b, g, r);
+        const __m512i l0 = lumaHalf(_mm512_castsi512_si256(b), _mm512_castsi512_si256(g), _mm512_castsi512_si256(r));
+        const __m512i l1 = lumaHalf(_mm512_extracti64x4_epi64(b, 1), _mm512_extracti64x4_epi64(g, 1),
+                                    _mm512_extracti64x4_epi64(r, 1));
+        const __m512i l = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(l0)), _mm512_cvtepi16_epi8(l1), 1);
+        const __mmask64 in = _mm512_cmpge_epu8_mask(l, lo) & _mm512_cmple_epu8_mask(l, hi);
+        const __m512i v = _mm512_maskz_mov_epi8(in, ones);
+        joinRegs(v, v, v, d + size_t(x) * 3);
+    }
+    return x;
+}
+
 QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
     const PlaneIndex& p = planeIndex();
     int x = 0;
@@ -400,6 +417,14 @@ int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k) {
     if (haveVbmi()) return saturationVbmi(s, d, n, k);
 #endif
     (void)s; (void)d; (void)n; (void)k;
+    return 0;
+}
+
+int detectRun24(const uint8_t* s, uint8_t* d, int n, int low, int high) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi()) return detectVbmi(s, d, n, low, high);
+#endif
+    (void)s; (void)d; (void)n; (void)low; (void)high;
     return 0;
 }
 

@@ -22,6 +22,11 @@ void lumaRun24(const uint8_t* s, int n, uint8_t* out);
 // many it did (0 where the processor cannot), the caller does the rest.
 int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
 
+// Intensity detection: 255 in all three channels where the luminance lies in
+// [low, high], else 0, for the first pixels of a 24-bit run, 64 at a time;
+// returns how many it did.
+int detectRun24(const uint8_t* s, uint8_t* d, int n, int low, int high);
+
 // The hue rotation of the hue operation (shiftUnits in 1/256 of a sixth of
 // the colour circle, 0..1535): the first pixels of a 24-bit run, 64 at a
 // time; returns how many it did (0 where the processor cannot).

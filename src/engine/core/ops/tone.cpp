@@ -370,21 +370,11 @@ int16_t intensityDetect(Bitmap& bmp, int low, int high, const Region* region, co
         r = g = b = (l >= low && l <= high) ? 255 : 0;
     };
     if (bmp.bpp() == 24 && havePlanes64()) {
-        // Luminance of the run, its level through a table, the level into
-        // all three channels: three passes at memory speed.
         if (const int16_t c = prepare(bmp, region)) return c;
         Progress pr(progress);
-        Lut pass{};
-        for (int i = 0; i < 256; ++i) pass[size_t(i)] = (i >= low && i <= high) ? 255 : 0;
         forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int, int x0, int x1) {
-            alignas(64) uint8_t level[64];
-            int x = x0;
-            for (; x + 64 <= x1; x += 64) {
-                lumaRun24(s + size_t(x) * 3, 64, level);
-                lutBytes(level, level, 64, pass.data());
-                join64(level, level, level, d + size_t(x) * 3);
-            }
-            colourRow<3>(s, d, x, x1, NoVector{}, f);
+            const int done = detectRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, x1 - x0, low, high);
+            colourRow<3>(s, d, x0 + done, x1, NoVector{}, f);
         });
         return kOk;
     }
