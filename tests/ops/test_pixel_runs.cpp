@@ -194,6 +194,20 @@ private slots:
         }
     }
 
+    // Offsets added to the three channels, clamped, whatever their sign and size.
+    void offsetsAddedAndClamped() {
+        std::vector<uint8_t> px(3 * 256), out(3 * 256 + 1, 0xA5);
+        std::vector<int16_t> off(256);
+        for (int i = 0; i < 256; ++i) off[size_t(i)] = int16_t((i * 37) % 511 - 255);
+        for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 101 + (i >> 4));
+        const int done = addOffsetsRun24(px.data(), out.data(), off.data(), 256);
+        for (int x = 0; x < done; ++x)
+            for (int c = 0; c < 3; ++c)
+                QCOMPARE(int(out[size_t(x) * 3 + c]), std::clamp(px[size_t(x) * 3 + c] + off[size_t(x)], 0, 255));
+        QVERIFY(done == 0 || done == 256);
+        QCOMPARE(int(out[3 * 256]), 0xA5);
+    }
+
     void planesSplitAndJoin() {
         uint8_t px[192], b[64], g[64], r[64], back[192];
         for (int i = 0; i < 192; ++i) px[i] = uint8_t(i * 5 + 1);

@@ -312,44 +312,49 @@ QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
     return x;
 }
 
-QOVA_VBMI int noiseVbmi(uint32_t key, uint32_t n, int span, int x0, int count, int16_t* out) {
-    __m512i xs = _mm512_add_epi32(_mm512_set1_epi32(x0),
+// 32 offsets from 16 hashes: pixel 2p takes the low half of hash(p), pixel
+// 2p + 1 the high half, each scaled to the range as (u16 · n) >> 16.
+QOVA_VBMI int noiseVbmi(uint32_t key, uint32_t n, int span, uint32_t pair0, int count, int16_t* out) {
+    __m512i ps = _mm512_add_epi32(_mm512_set1_epi32(int(pair0)),
                                   _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
     const __m512i k1 = _mm512_set1_epi32(int(kNoiseX)), kv = _mm512_set1_epi32(int(key)),
                   m1 = _mm512_set1_epi32(int(kMix1)), m2 = _mm512_set1_epi32(int(kMix2)),
-                  nv = _mm512_set1_epi32(int(n)), sp = _mm512_set1_epi32(span), step = _mm512_set1_epi32(16);
+                  nv = _mm512_set1_epi16(int16_t(n)), sp = _mm512_set1_epi16(int16_t(span)),
+                  step = _mm512_set1_epi32(16);
     int i = 0;
-    for (; i + 16 <= count; i += 16, xs = _mm512_add_epi32(xs, step)) {
-        __m512i v = _mm512_xor_si512(_mm512_mullo_epi32(xs, k1), kv);
+    for (; i + 32 <= count; i += 32, ps = _mm512_add_epi32(ps, step)) {
+        __m512i v = _mm512_xor_si512(_mm512_mullo_epi32(ps, k1), kv);
         v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
         v = _mm512_mullo_epi32(v, m1);
         v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 15));
         v = _mm512_mullo_epi32(v, m2);
         v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
-        // (v · n) >> 32 of each lane: the even lanes' products shifted down,
-        // the odd lanes' high halves already in place.
-        const __m512i even = _mm512_srli_epi64(_mm512_mul_epu32(v, nv), 32);
-        const __m512i odd = _mm512_mul_epu32(_mm512_srli_epi64(v, 32), nv);
-        const __m512i r = _mm512_sub_epi32(_mm512_mask_blend_epi32(0xAAAA, even, odd), sp);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm512_cvtepi32_epi16(r));
+        _mm512_storeu_si512(out + i, _mm512_sub_epi16(_mm512_mulhi_epu16(v, nv), sp));
     }
     return i;
 }
 
+// Offsets as saturating byte arithmetic on the pixels as they lie: each
+// offset splits into its rise and fall (one of them 0), both spread to the
+// three bytes of its pixel, and s + rise − fall saturated is the clamped sum.
 QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
-    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    const PlaneIndex& p = planeIndex();
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), zero = _mm512_setzero_si512();
+    const __m512i spread[3] = {_mm512_load_si512(p.joinR[0]), _mm512_load_si512(p.joinR[1]),
+                               _mm512_load_si512(p.joinR[2])};
     int x = 0;
     for (; x + 64 <= n; x += 64) {
-        __m512i c[3];
-        splitRegs(s + size_t(x) * 3, c[0], c[1], c[2]);
         const __m512i o0 = _mm512_loadu_si512(offsets + x), o1 = _mm512_loadu_si512(offsets + x + 32);
-        for (__m512i& v : c) {
-            const __m512i lo = _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)), o0);
-            const __m512i hi = _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)), o1);
-            // packus clamps to 0..255 within 128-bit lanes; the order is put back after.
-            v = _mm512_permutexvar_epi64(order, _mm512_packus_epi16(lo, hi));
+        const __m512i rise = _mm512_permutexvar_epi64(
+            order, _mm512_packus_epi16(_mm512_max_epi16(o0, zero), _mm512_max_epi16(o1, zero)));
+        const __m512i fall = _mm512_permutexvar_epi64(
+            order, _mm512_packus_epi16(_mm512_sub_epi16(zero, _mm512_min_epi16(o0, zero)),
+                                       _mm512_sub_epi16(zero, _mm512_min_epi16(o1, zero))));
+        for (int o = 0; o < 3; ++o) {
+            const __m512i v = _mm512_loadu_si512(s + size_t(x) * 3 + 64 * o);
+            const __m512i up = _mm512_adds_epu8(v, _mm512_permutexvar_epi8(spread[o], rise));
+            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_subs_epu8(up, _mm512_permutexvar_epi8(spread[o], fall)));
         }
-        joinRegs(c[0], c[1], c[2], d + size_t(x) * 3);
     }
     return x;
 }
@@ -438,12 +443,18 @@ int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
 
 void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out) {
     const uint32_t range = uint32_t(2 * span + 1);
+    auto one = [&](int i) {
+        const uint32_t x = uint32_t(x0 + i), h = noiseHash(x >> 1, key);
+        out[i] = int16_t(int((((x & 1) ? h >> 16 : h & 0xFFFF) * range) >> 16) - span);
+    };
     int i = 0;
 #ifdef QOVA_LUT_VBMI
-    if (haveVbmi()) i = noiseVbmi(key, range, span, x0, n, out);
+    if (haveVbmi()) {
+        if ((x0 & 1) && n > 0) one(i++);  // the vector part starts on a pixel pair
+        i += noiseVbmi(key, range, span, uint32_t(x0 + i) >> 1, n - i, out + i);
+    }
 #endif
-    for (; i < n; ++i)
-        out[i] = int16_t(int((uint64_t(noiseHash(uint32_t(x0 + i), key)) * range) >> 32) - span);
+    for (; i < n; ++i) one(i);
 }
 
 int addOffsetsRun24(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {

@@ -33,8 +33,8 @@ int detectRun24(const uint8_t* s, uint8_t* d, int n, int low, int high);
 int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits);
 
 // Noise offsets in −span..span (span 1..255) of n pixels starting at x0 of
-// a row whose key mixes the seed and the row: uniform, one 32-bit hash of
-// (x, key) each.
+// a row whose key mixes the seed and the row: uniform to within 1/65536, from
+// one 32-bit hash of (x / 2, key) for each pair of pixels.
 void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out);
 
 // d = s + offset of each pixel on all three channels, clamped to 0..255, for
