@@ -8,6 +8,10 @@
 # (default 5); how far the no-op's second best run lies from its best is
 # printed as the noise of that tool, so that a difference smaller than it is
 # not taken for a time. PEER_OPS, when set, names the only operations to time.
+# PEER_REPEAT=k (default 1) chains a GraphicsMagick or ImageMagick operation k
+# times in one command and divides what it adds to the no-op by k, so that an
+# operation far faster than reading and writing the picture is not lost in
+# that noise (libvips runs one operation a command, so its runs stay single).
 # Usage: peers_ops.sh INPUT.ppm WORKDIR   →  lines "op tool seconds noise"
 set -uo pipefail
 in=$1
@@ -44,13 +48,27 @@ if [ $have_gm = 1 ]; then read -r gm_noop gm_noise < <(baseline "$GM" convert "$
 if [ $have_im = 1 ]; then read -r im_noop im_noise < <(baseline "$IM" "$dir/im.mpc" "$dir/im_out.mpc"); fi
 if [ $have_vips = 1 ]; then read -r vips_noop vips_noise < <(baseline "$VIPS" copy "$dir/in.v" "$dir/out.v"); fi
 
-emit() {  # op tool time noop noise
+emit() {  # op tool time noop noise [repeats]
   local t=$3
   if [ "$t" = fail ] || [ "$4" = fail ]; then return; fi
-  awk -v op="$1" -v tool="$2" -v t="$t" -v n="$4" -v z="$5" 'BEGIN { printf "%s %s %.4f %.4f\n", op, tool, t - n, z }'
+  awk -v op="$1" -v tool="$2" -v t="$t" -v n="$4" -v z="$5" -v k="${6:-1}" \
+    'BEGIN { printf "%s %s %.4f %.4f\n", op, tool, (t - n) / k, z / k }'
 }
-gm() { wanted "$1" && [ $have_gm = 1 ] && emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${@:2}" -compress None "$dir/gm_out.miff")" "$gm_noop" "$gm_noise"; }
-im() { wanted "$1" && [ $have_im = 1 ] && emit "$1" im "$(run "$IM" "$dir/im.mpc" "${@:2}" "$dir/im_out.mpc")" "$im_noop" "$im_noise"; }
+repeat=${PEER_REPEAT:-1}
+chained() {  # the arguments, $repeat times over
+  local i
+  for ((i = 0; i < repeat; ++i)); do printf '%s\0' "$@"; done
+}
+gm() {
+  wanted "$1" && [ $have_gm = 1 ] || return 0
+  local args; mapfile -d '' args < <(chained "${@:2}")
+  emit "$1" gm "$(run "$GM" convert "$dir/gm.miff" "${args[@]}" -compress None "$dir/gm_out.miff")" "$gm_noop" "$gm_noise" "$repeat"
+}
+im() {
+  wanted "$1" && [ $have_im = 1 ] || return 0
+  local args; mapfile -d '' args < <(chained "${@:2}")
+  emit "$1" im "$(run "$IM" "$dir/im.mpc" "${args[@]}" "$dir/im_out.mpc")" "$im_noop" "$im_noise" "$repeat"
+}
 vips() { wanted "$1" && [ $have_vips = 1 ] && emit "$1" vips "$(run "$VIPS" "$2" "$dir/in.v" "$dir/out.v" "${@:3}")" "$vips_noop" "$vips_noise"; }
 
 gm invert -negate; im invert -negate; vips invert invert
