@@ -118,7 +118,7 @@ int kRuns = 3;  // --runs
 // child works on its own copy-on-write view of the picture, and starts with
 // no buffers kept from the parent (those pages are the parent's until
 // written).
-Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
+Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op, int runs = kRuns) {
     int fds[2];
     if (pipe(fds) != 0) return {};
     const pid_t pid = fork();
@@ -136,7 +136,7 @@ Result measure(const Bitmap& pic, const std::function<int16_t(Bitmap&)>& op) {
         };
         int16_t code = kOk;
         long peak = 0, huge = -1;
-        for (int i = 0; i < kRuns; ++i) {
+        for (int i = 0; i < runs; ++i) {
             Bitmap work = b;
             const double c0 = cpuNow();
             const auto t0 = Clock::now();
@@ -212,17 +212,20 @@ int main(int argc, char** argv) {
 
     // The floors: the same read-and-write pass over the bitmap, into a buffer
     // already written, and into a new bitmap from the allocator.
+    // Short passes: the best of many runs, so that a busy moment does not
+    // lower every ratio below.
+    const int floorRuns = std::max(kRuns, 15), quickRuns = std::max(kRuns, 10);
     Bitmap touchedDst = Bitmap::create(w, h, 24);
     const Result touched = measure(pic, [&](Bitmap& b) {
         bandCopy(b, touchedDst);
         return int16_t(kOk);
-    });
+    }, floorRuns);
     const Result fresh = measure(pic, [](Bitmap& b) {
         Bitmap dst = pixel_memory::createForRewrite(b.width(), b.height(), b.bpp());
         bandCopy(b, dst);
         b = std::move(dst);
         return int16_t(kOk);
-    });
+    }, floorRuns);
     std::printf("floor, copy into a touched buffer:       %.4f s (processor %.4f s)\n", touched.seconds, touched.cpu);
     std::printf("floor, copy into a new bitmap:           %.4f s (processor %.4f s)\n", fresh.seconds, fresh.cpu);
     std::printf("  the same into a mapping new to the process: %.4f s (%.1fx; the allocator reuses freed buffers)\n",
@@ -317,7 +320,7 @@ int main(int argc, char** argv) {
                 "gm s", "im s", "vips s", "ours/peer", "peak ×");
     for (const Case& c : cases) {
         if (!only.empty() && only != c.name) continue;
-        const Result r = measure(pic, c.op);
+        const Result r = measure(pic, c.op, c.perPixel ? quickRuns : kRuns);
         const auto it = peer.find(c.name);
         // A peer difference below one memory pass, or below the noise of
         // that tool's no-op runs, is not a time: it is shown as noise and
@@ -358,7 +361,8 @@ int main(int argc, char** argv) {
                     r.peakRatio, r.code ? " (error)" : "");
         std::fflush(stdout);
     }
-    std::printf("\nours s: best of %d runs. floor: the floor an operation is held to (touch: the copy into\n"
+    std::printf("\nours s: best of %d runs (per-pixel operations: of at least 10; the floors: 15).\n"
+                "floor: the floor an operation is held to (touch: the copy into\n"
                 "  a touched buffer; new: the copy into a new bitmap; t+new: both, for an operation that\n"
                 "  reads the whole picture before it writes).\n"
                 "/floor: our time over that floor (! = a per-pixel operation above 2x).\n"
