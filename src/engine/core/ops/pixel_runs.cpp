@@ -115,15 +115,36 @@ const PlaneIndex& planeIndex() {
     return p;
 }
 
+// Written out plane by plane: as a loop over the planes GCC keeps the loop and
+// takes the registers through memory.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i planeOf(const PlaneIndex& p, int c, __m512i a0, __m512i a1,
+                                                                __m512i a2) {
+    const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.fromAB[c]), a1);
+    const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.fromC[c]), a2);
+    return _mm512_mask_blend_epi8(p.inC[c], ab, cc);
+}
+
 QOVA_VBMI inline __attribute__((always_inline)) void splitRegs(const uint8_t* s, __m512i& b, __m512i& g, __m512i& r) {
     const PlaneIndex& p = planeIndex();
     const __m512i a0 = _mm512_loadu_si512(s), a1 = _mm512_loadu_si512(s + 64), a2 = _mm512_loadu_si512(s + 128);
-    __m512i* out[3] = {&b, &g, &r};
-    for (int c = 0; c < 3; ++c) {
-        const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.fromAB[c]), a1);
-        const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.fromC[c]), a2);
-        *out[c] = _mm512_mask_blend_epi8(p.inC[c], ab, cc);
-    }
+    b = planeOf(p, 0, a0, a1, a2);
+    g = planeOf(p, 1, a0, a1, a2);
+    r = planeOf(p, 2, a0, a1, a2);
+}
+
+QOVA_VBMI inline __attribute__((always_inline)) __m512i joinedPart(const PlaneIndex& p, int o, __m512i b, __m512i g,
+                                                                   __m512i r) {
+    const __m512i bg = _mm512_permutex2var_epi8(b, _mm512_load_si512(p.joinBG[o]), g);
+    const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), r);
+    return _mm512_mask_blend_epi8(p.isR[o], bg, rr);
+}
+
+// The three planes of 64 pixels back into 192 bytes of pixels.
+QOVA_VBMI inline __attribute__((always_inline)) void joinRegs(__m512i b, __m512i g, __m512i r, uint8_t* d) {
+    const PlaneIndex& p = planeIndex();
+    _mm512_storeu_si512(d, joinedPart(p, 0, b, g, r));
+    _mm512_storeu_si512(d + 64, joinedPart(p, 1, b, g, r));
+    _mm512_storeu_si512(d + 128, joinedPart(p, 2, b, g, r));
 }
 
 QOVA_VBMI void split64Vbmi(const uint8_t* s, uint8_t* b, uint8_t* g, uint8_t* r) {
@@ -135,13 +156,7 @@ QOVA_VBMI void split64Vbmi(const uint8_t* s, uint8_t* b, uint8_t* g, uint8_t* r)
 }
 
 QOVA_VBMI void join64Vbmi(const uint8_t* b, const uint8_t* g, const uint8_t* r, uint8_t* d) {
-    const PlaneIndex& p = planeIndex();
-    const __m512i vb = _mm512_loadu_si512(b), vg = _mm512_loadu_si512(g), vr = _mm512_loadu_si512(r);
-    for (int o = 0; o < 3; ++o) {
-        const __m512i bg = _mm512_permutex2var_epi8(vb, _mm512_load_si512(p.joinBG[o]), vg);
-        const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), vr);
-        _mm512_storeu_si512(d + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
-    }
+    joinRegs(_mm512_loadu_si512(b), _mm512_loadu_si512(g), _mm512_loadu_si512(r), d);
 }
 
 // (77 r + 150 g + 29 b + 128) >> 8 of 32 pixels in 16-bit lanes; the sum
@@ -178,49 +193,33 @@ QOVA_VBMI inline __attribute__((always_inline)) __m512i saturateHalf(__m512i c, 
     return _mm512_add_epi16(l, t);
 }
 
+// One channel of 64 pixels (two halves) saturated about their luminances.
+// Signed 16 to unsigned 8 with saturation: packus works within 128-bit lanes,
+// so the halves are put back in order after.
+QOVA_VBMI inline __attribute__((always_inline)) __m512i saturatedPlane(__m256i c0, __m256i c1, __m512i l0, __m512i l1,
+                                                                       __m512i k2, __m512i order) {
+    return _mm512_permutexvar_epi64(order, _mm512_packus_epi16(saturateHalf(_mm512_cvtepu8_epi16(c0), l0, k2),
+                                                               saturateHalf(_mm512_cvtepu8_epi16(c1), l1, k2)));
+}
+
 QOVA_VBMI int saturationVbmi(const uint8_t* s, uint8_t* d, int n, int k) {
     const __m512i k2 = _mm512_set1_epi16(int16_t(k * 2));
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
     int x = 0;
     for (; x + 64 <= n; x += 64) {
         __m512i b, g, r;
         splitRegs(s + size_t(x) * 3, b, g, r);
-        __m512i outs[3];
-        __m512i half[2][3];
-        for (int h = 0; h < 2; ++h) {
-            const __m256i bh = h ? _mm512_extracti64x4_epi64(b, 1) : _mm512_castsi512_si256(b);
-            const __m256i gh = h ? _mm512_extracti64x4_epi64(g, 1) : _mm512_castsi512_si256(g);
-            const __m256i rh = h ? _mm512_extracti64x4_epi64(r, 1) : _mm512_castsi512_si256(r);
-            const __m512i l = lumaHalf(bh, gh, rh);
-            half[h][0] = saturateHalf(_mm512_cvtepu8_epi16(bh), l, k2);
-            half[h][1] = saturateHalf(_mm512_cvtepu8_epi16(gh), l, k2);
-            half[h][2] = saturateHalf(_mm512_cvtepu8_epi16(rh), l, k2);
-        }
-        for (int c = 0; c < 3; ++c) {
-            // Signed 16 to unsigned 8 with saturation; packus works within
-            // 128-bit lanes, so the halves are put back in order after.
-            const __m512i packed = _mm512_packus_epi16(half[0][c], half[1][c]);
-            outs[c] = _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
-        }
-        const PlaneIndex& p = planeIndex();
-        for (int o = 0; o < 3; ++o) {
-            const __m512i bg = _mm512_permutex2var_epi8(outs[0], _mm512_load_si512(p.joinBG[o]), outs[1]);
-            const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), outs[2]);
-            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
-        }
+        const __m256i b0 = _mm512_castsi512_si256(b), g0 = _mm512_castsi512_si256(g), r0 = _mm512_castsi512_si256(r);
+        const __m256i b1 = _mm512_extracti64x4_epi64(b, 1), g1 = _mm512_extracti64x4_epi64(g, 1),
+                      r1 = _mm512_extracti64x4_epi64(r, 1);
+        const __m512i l0 = lumaHalf(b0, g0, r0), l1 = lumaHalf(b1, g1, r1);
+        joinRegs(saturatedPlane(b0, b1, l0, l1, k2, order), saturatedPlane(g0, g1, l0, l1, k2, order),
+                 saturatedPlane(r0, r1, l0, l1, k2, order), d + size_t(x) * 3);
     }
     return x;
 }
 
 // The three planes of 64 pixels back into 192 bytes of pixels.
-QOVA_VBMI inline __attribute__((always_inline)) void joinRegs(__m512i b, __m512i g, __m512i r, uint8_t* d) {
-    const PlaneIndex& p = planeIndex();
-    for (int o = 0; o < 3; ++o) {
-        const __m512i bg = _mm512_permutex2var_epi8(b, _mm512_load_si512(p.joinBG[o]), g);
-        const __m512i rr = _mm512_permutexvar_epi8(_mm512_load_si512(p.joinR[o]), r);
-        _mm512_storeu_si512(d + 64 * o, _mm512_mask_blend_epi8(p.isR[o], bg, rr));
-    }
-}
-
 // Two registers of 32 words (each 0..255) as one of 64 bytes, in order.
 QOVA_VBMI inline __attribute__((always_inline)) __m512i narrowPair(__m512i lo, __m512i hi) {
     return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(lo)), _mm512_cvtepi16_epi8(hi), 1);
@@ -270,9 +269,13 @@ QOVA_VBMI inline __attribute__((always_inline)) void hueHalf(__m512i& r, __m512i
     const __m512i frac = _mm512_and_si512(h, _mm512_set1_epi16(255));
     const __m512i t = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(c, frac), _mm512_set1_epi16(128)), 8);
     const __m512i rise = _mm512_add_epi16(mn, t), fall = _mm512_sub_epi16(mx, t);
-    __mmask32 in[6];
-    for (int k = 0; k < 6; ++k) in[k] = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(int16_t(k)));
-    const __mmask32 s0 = in[0], s1 = in[1], s2 = in[2], s3 = in[3], s4 = in[4], s5 = in[5];
+    // Written out: a loop here is kept as one and its masks go through memory.
+    const __mmask32 s0 = _mm512_cmpeq_epi16_mask(sector, _mm512_setzero_si512());
+    const __mmask32 s1 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(1));
+    const __mmask32 s2 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(2));
+    const __mmask32 s3 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(3));
+    const __mmask32 s4 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(4));
+    const __mmask32 s5 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(5));
     const __mmask32 colour = _mm512_cmpneq_epi16_mask(c, _mm512_setzero_si512());
     // Sector:      0     1     2     3     4     5
     // red          mx    fall  mn    mn    rise  mx
@@ -300,14 +303,14 @@ QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
     for (; x + 64 <= n; x += 64) {
         __m512i b, g, r;
         splitRegs(s + size_t(x) * 3, b, g, r);
-        __m512i lo[3] = {_mm512_cvtepu8_epi16(_mm512_castsi512_si256(b)), _mm512_cvtepu8_epi16(_mm512_castsi512_si256(g)),
-                         _mm512_cvtepu8_epi16(_mm512_castsi512_si256(r))};
-        __m512i hi[3] = {_mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(b, 1)),
-                         _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(g, 1)),
-                         _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(r, 1))};
-        hueHalf(lo[2], lo[1], lo[0], shiftUnits);
-        hueHalf(hi[2], hi[1], hi[0], shiftUnits);
-        joinRegs(narrowPair(lo[0], hi[0]), narrowPair(lo[1], hi[1]), narrowPair(lo[2], hi[2]), d + size_t(x) * 3);
+        __m512i bl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(b)), gl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(g)),
+                rl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(r));
+        __m512i bh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(b, 1)),
+                gh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(g, 1)),
+                rh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(r, 1));
+        hueHalf(rl, gl, bl, shiftUnits);
+        hueHalf(rh, gh, bh, shiftUnits);
+        joinRegs(narrowPair(bl, bh), narrowPair(gl, gh), narrowPair(rl, rh), d + size_t(x) * 3);
     }
     return x;
 }
@@ -340,8 +343,8 @@ QOVA_VBMI int noiseVbmi(uint32_t key, uint32_t n, int span, uint32_t pair0, int 
 QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
     const PlaneIndex& p = planeIndex();
     const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), zero = _mm512_setzero_si512();
-    const __m512i spread[3] = {_mm512_load_si512(p.joinR[0]), _mm512_load_si512(p.joinR[1]),
-                               _mm512_load_si512(p.joinR[2])};
+    const __m512i spread0 = _mm512_load_si512(p.joinR[0]), spread1 = _mm512_load_si512(p.joinR[1]),
+                  spread2 = _mm512_load_si512(p.joinR[2]);
     int x = 0;
     for (; x + 64 <= n; x += 64) {
         const __m512i o0 = _mm512_loadu_si512(offsets + x), o1 = _mm512_loadu_si512(offsets + x + 32);
@@ -350,11 +353,15 @@ QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offset
         const __m512i fall = _mm512_permutexvar_epi64(
             order, _mm512_packus_epi16(_mm512_sub_epi16(zero, _mm512_min_epi16(o0, zero)),
                                        _mm512_sub_epi16(zero, _mm512_min_epi16(o1, zero))));
-        for (int o = 0; o < 3; ++o) {
-            const __m512i v = _mm512_loadu_si512(s + size_t(x) * 3 + 64 * o);
-            const __m512i up = _mm512_adds_epu8(v, _mm512_permutexvar_epi8(spread[o], rise));
-            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_subs_epu8(up, _mm512_permutexvar_epi8(spread[o], fall)));
-        }
+        const uint8_t* from = s + size_t(x) * 3;
+        uint8_t* to = d + size_t(x) * 3;
+        const __m512i v0 = _mm512_loadu_si512(from), v1 = _mm512_loadu_si512(from + 64), v2 = _mm512_loadu_si512(from + 128);
+        _mm512_storeu_si512(to, _mm512_subs_epu8(_mm512_adds_epu8(v0, _mm512_permutexvar_epi8(spread0, rise)),
+                                                 _mm512_permutexvar_epi8(spread0, fall)));
+        _mm512_storeu_si512(to + 64, _mm512_subs_epu8(_mm512_adds_epu8(v1, _mm512_permutexvar_epi8(spread1, rise)),
+                                                      _mm512_permutexvar_epi8(spread1, fall)));
+        _mm512_storeu_si512(to + 128, _mm512_subs_epu8(_mm512_adds_epu8(v2, _mm512_permutexvar_epi8(spread2, rise)),
+                                                       _mm512_permutexvar_epi8(spread2, fall)));
     }
     return x;
 }
@@ -378,16 +385,21 @@ QOVA_VBMI int detectVbmi(const uint8_t* s, uint8_t* d, int n, int low, int high)
 
 QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
     const PlaneIndex& p = planeIndex();
+    const __m512i m0 = _mm512_load_si512(p.mirrorAB[0]), m1 = _mm512_load_si512(p.mirrorAB[1]),
+                  m2 = _mm512_load_si512(p.mirrorAB[2]), c0 = _mm512_load_si512(p.mirrorC[0]),
+                  c1 = _mm512_load_si512(p.mirrorC[1]), c2 = _mm512_load_si512(p.mirrorC[2]);
     int x = 0;
     for (; x + 64 <= n; x += 64) {
         const uint8_t* from = s + size_t(n - 64 - x) * 3;
         const __m512i a0 = _mm512_loadu_si512(from), a1 = _mm512_loadu_si512(from + 64),
                       a2 = _mm512_loadu_si512(from + 128);
-        for (int o = 0; o < 3; ++o) {
-            const __m512i ab = _mm512_permutex2var_epi8(a0, _mm512_load_si512(p.mirrorAB[o]), a1);
-            const __m512i cc = _mm512_permutexvar_epi8(_mm512_load_si512(p.mirrorC[o]), a2);
-            _mm512_storeu_si512(d + size_t(x) * 3 + 64 * o, _mm512_mask_blend_epi8(p.mirrorInC[o], ab, cc));
-        }
+        uint8_t* to = d + size_t(x) * 3;
+        _mm512_storeu_si512(to, _mm512_mask_blend_epi8(p.mirrorInC[0], _mm512_permutex2var_epi8(a0, m0, a1),
+                                                       _mm512_permutexvar_epi8(c0, a2)));
+        _mm512_storeu_si512(to + 64, _mm512_mask_blend_epi8(p.mirrorInC[1], _mm512_permutex2var_epi8(a0, m1, a1),
+                                                            _mm512_permutexvar_epi8(c1, a2)));
+        _mm512_storeu_si512(to + 128, _mm512_mask_blend_epi8(p.mirrorInC[2], _mm512_permutex2var_epi8(a0, m2, a1),
+                                                             _mm512_permutexvar_epi8(c2, a2)));
     }
     return x;
 }
