@@ -157,15 +157,9 @@ inline uint32_t mix(uint32_t x) {
     return x;
 }
 
-// Noise offsets in −span..span of pixels [x0, x1) of row y, from a hash of
-// the seed and the pixel's place (so bands can run in any order).
-void noiseOffsets(uint32_t seed, int span, int y, int x0, int x1, int16_t* out) {
-    if (span == 0) {
-        std::fill(out, out + (x1 - x0), int16_t(0));
-        return;
-    }
-    noiseRun(seed ^ (uint32_t(y) * 0xC2B2AE35U), span, x0, x1 - x0, out);
-}
+// The key of row y's noise: the pixels' offsets are a hash of the key and
+// their place (so bands can run in any order).
+uint32_t noiseKey(uint32_t seed, int y) { return seed ^ (uint32_t(y) * 0xC2B2AE35U); }
 
 }  // namespace
 
@@ -391,13 +385,15 @@ int16_t addNoise(Bitmap& bmp, int amount, int channel, const Region* region, con
     const int only = channel == 1 ? 2 : channel == 2 ? 1 : channel == 3 ? 0 : -1;
     const bool wide = bmp.bpp() == 16;
     forRows(bmp, region, pr, 0, 100, [&](const uint8_t* s, uint8_t* d, int y, int x0, int x1) {
-        thread_local std::vector<int16_t> offsets;
-        offsets.resize(size_t(x1 - x0));
-        noiseOffsets(seed, span, y, x0, x1, offsets.data());
-        const int16_t* o = offsets.data() - x0;  // indexed by x
+        const uint32_t key = noiseKey(seed, y);
         int x = x0;
         if (px == 3 && only < 0)  // the common case, 64 pixels at a time where the processor can
-            x += addOffsetsRun24(s + size_t(x0) * 3, d + size_t(x0) * 3, offsets.data(), x1 - x0);
+            x += noiseAddRun24(key, span, x0, s + size_t(x0) * 3, d + size_t(x0) * 3, x1 - x0);
+        thread_local std::vector<int16_t> offsets;
+        offsets.resize(size_t(x1 - x));
+        if (span == 0) std::fill(offsets.begin(), offsets.end(), int16_t(0));
+        else noiseRun(key, span, x, x1 - x, offsets.data());
+        const int16_t* o = offsets.data() - x;  // indexed by x
 #if CV_SIMD128
         if (px == 3 && only < 0) {  // 16 pixels at a time
             for (; x + 16 <= x1; x += 16) {

@@ -317,51 +317,94 @@ QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
 
 // 32 offsets from 16 hashes: pixel 2p takes the low half of hash(p), pixel
 // 2p + 1 the high half, each scaled to the range as (u16 · n) >> 16.
+struct NoiseConsts {
+    __m512i k1, key, m1, m2, n, span;
+};
+
+QOVA_VBMI inline __attribute__((always_inline)) NoiseConsts noiseConsts(uint32_t key, uint32_t n, int span) {
+    return NoiseConsts{_mm512_set1_epi32(int(kNoiseX)), _mm512_set1_epi32(int(key)),  _mm512_set1_epi32(int(kMix1)),
+                       _mm512_set1_epi32(int(kMix2)),   _mm512_set1_epi16(int16_t(n)), _mm512_set1_epi16(int16_t(span))};
+}
+
+QOVA_VBMI inline __attribute__((always_inline)) __m512i noiseBlock(__m512i pairs, const NoiseConsts& k) {
+    __m512i v = _mm512_xor_si512(_mm512_mullo_epi32(pairs, k.k1), k.key);
+    v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
+    v = _mm512_mullo_epi32(v, k.m1);
+    v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 15));
+    v = _mm512_mullo_epi32(v, k.m2);
+    v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
+    return _mm512_sub_epi16(_mm512_mulhi_epu16(v, k.n), k.span);
+}
+
+QOVA_VBMI inline __attribute__((always_inline)) __m512i pairIndex(uint32_t pair0) {
+    return _mm512_add_epi32(_mm512_set1_epi32(int(pair0)),
+                            _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+}
+
 QOVA_VBMI int noiseVbmi(uint32_t key, uint32_t n, int span, uint32_t pair0, int count, int16_t* out) {
-    __m512i ps = _mm512_add_epi32(_mm512_set1_epi32(int(pair0)),
-                                  _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-    const __m512i k1 = _mm512_set1_epi32(int(kNoiseX)), kv = _mm512_set1_epi32(int(key)),
-                  m1 = _mm512_set1_epi32(int(kMix1)), m2 = _mm512_set1_epi32(int(kMix2)),
-                  nv = _mm512_set1_epi16(int16_t(n)), sp = _mm512_set1_epi16(int16_t(span)),
-                  step = _mm512_set1_epi32(16);
+    const NoiseConsts k = noiseConsts(key, n, span);
+    __m512i ps = pairIndex(pair0);
+    const __m512i step = _mm512_set1_epi32(16);
     int i = 0;
-    for (; i + 32 <= count; i += 32, ps = _mm512_add_epi32(ps, step)) {
-        __m512i v = _mm512_xor_si512(_mm512_mullo_epi32(ps, k1), kv);
-        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
-        v = _mm512_mullo_epi32(v, m1);
-        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 15));
-        v = _mm512_mullo_epi32(v, m2);
-        v = _mm512_xor_si512(v, _mm512_srli_epi32(v, 16));
-        _mm512_storeu_si512(out + i, _mm512_sub_epi16(_mm512_mulhi_epu16(v, nv), sp));
-    }
+    for (; i + 32 <= count; i += 32, ps = _mm512_add_epi32(ps, step)) _mm512_storeu_si512(out + i, noiseBlock(ps, k));
     return i;
 }
 
 // Offsets as saturating byte arithmetic on the pixels as they lie: each
 // offset splits into its rise and fall (one of them 0), both spread to the
 // three bytes of its pixel, and s + rise − fall saturated is the clamped sum.
-QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
+struct OffsetIndex {
+    __m512i order, spread0, spread1, spread2;
+};
+
+QOVA_VBMI inline __attribute__((always_inline)) OffsetIndex offsetIndex() {
     const PlaneIndex& p = planeIndex();
-    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), zero = _mm512_setzero_si512();
-    const __m512i spread0 = _mm512_load_si512(p.joinR[0]), spread1 = _mm512_load_si512(p.joinR[1]),
-                  spread2 = _mm512_load_si512(p.joinR[2]);
+    return OffsetIndex{_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), _mm512_load_si512(p.joinR[0]),
+                       _mm512_load_si512(p.joinR[1]), _mm512_load_si512(p.joinR[2])};
+}
+
+QOVA_VBMI inline __attribute__((always_inline)) void addOffsets64(const uint8_t* from, uint8_t* to, __m512i o0, __m512i o1,
+                                                                  const OffsetIndex& ix) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i rise = _mm512_permutexvar_epi64(
+        ix.order, _mm512_packus_epi16(_mm512_max_epi16(o0, zero), _mm512_max_epi16(o1, zero)));
+    const __m512i fall = _mm512_permutexvar_epi64(
+        ix.order, _mm512_packus_epi16(_mm512_sub_epi16(zero, _mm512_min_epi16(o0, zero)),
+                                      _mm512_sub_epi16(zero, _mm512_min_epi16(o1, zero))));
+    const __m512i v0 = _mm512_loadu_si512(from), v1 = _mm512_loadu_si512(from + 64), v2 = _mm512_loadu_si512(from + 128);
+    _mm512_storeu_si512(to, _mm512_subs_epu8(_mm512_adds_epu8(v0, _mm512_permutexvar_epi8(ix.spread0, rise)),
+                                             _mm512_permutexvar_epi8(ix.spread0, fall)));
+    _mm512_storeu_si512(to + 64, _mm512_subs_epu8(_mm512_adds_epu8(v1, _mm512_permutexvar_epi8(ix.spread1, rise)),
+                                                  _mm512_permutexvar_epi8(ix.spread1, fall)));
+    _mm512_storeu_si512(to + 128, _mm512_subs_epu8(_mm512_adds_epu8(v2, _mm512_permutexvar_epi8(ix.spread2, rise)),
+                                                   _mm512_permutexvar_epi8(ix.spread2, fall)));
+}
+
+// Offsets as saturating byte arithmetic on the pixels as they lie: each
+// offset splits into its rise and fall (one of them 0), both spread to the
+// three bytes of its pixel, and s + rise − fall saturated is the clamped sum.
+QOVA_VBMI int addOffsetsVbmi(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {
+    const OffsetIndex ix = offsetIndex();
     int x = 0;
-    for (; x + 64 <= n; x += 64) {
-        const __m512i o0 = _mm512_loadu_si512(offsets + x), o1 = _mm512_loadu_si512(offsets + x + 32);
-        const __m512i rise = _mm512_permutexvar_epi64(
-            order, _mm512_packus_epi16(_mm512_max_epi16(o0, zero), _mm512_max_epi16(o1, zero)));
-        const __m512i fall = _mm512_permutexvar_epi64(
-            order, _mm512_packus_epi16(_mm512_sub_epi16(zero, _mm512_min_epi16(o0, zero)),
-                                       _mm512_sub_epi16(zero, _mm512_min_epi16(o1, zero))));
-        const uint8_t* from = s + size_t(x) * 3;
-        uint8_t* to = d + size_t(x) * 3;
-        const __m512i v0 = _mm512_loadu_si512(from), v1 = _mm512_loadu_si512(from + 64), v2 = _mm512_loadu_si512(from + 128);
-        _mm512_storeu_si512(to, _mm512_subs_epu8(_mm512_adds_epu8(v0, _mm512_permutexvar_epi8(spread0, rise)),
-                                                 _mm512_permutexvar_epi8(spread0, fall)));
-        _mm512_storeu_si512(to + 64, _mm512_subs_epu8(_mm512_adds_epu8(v1, _mm512_permutexvar_epi8(spread1, rise)),
-                                                      _mm512_permutexvar_epi8(spread1, fall)));
-        _mm512_storeu_si512(to + 128, _mm512_subs_epu8(_mm512_adds_epu8(v2, _mm512_permutexvar_epi8(spread2, rise)),
-                                                       _mm512_permutexvar_epi8(spread2, fall)));
+    for (; x + 64 <= n; x += 64)
+        addOffsets64(s + size_t(x) * 3, d + size_t(x) * 3, _mm512_loadu_si512(offsets + x),
+                     _mm512_loadu_si512(offsets + x + 32), ix);
+    return x;
+}
+
+// The same with the offsets made in registers as they are needed.
+QOVA_VBMI int noiseAddVbmi(uint32_t key, uint32_t n, int span, uint32_t pair0, const uint8_t* s, uint8_t* d, int count) {
+    const OffsetIndex ix = offsetIndex();
+    const NoiseConsts k = noiseConsts(key, n, span);
+    __m512i ps = pairIndex(pair0);
+    const __m512i step = _mm512_set1_epi32(16);
+    int x = 0;
+    for (; x + 64 <= count; x += 64) {
+        const __m512i o0 = noiseBlock(ps, k);
+        ps = _mm512_add_epi32(ps, step);
+        const __m512i o1 = noiseBlock(ps, k);
+        ps = _mm512_add_epi32(ps, step);
+        addOffsets64(s + size_t(x) * 3, d + size_t(x) * 3, o0, o1, ix);
     }
     return x;
 }
@@ -467,6 +510,16 @@ void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out) {
     }
 #endif
     for (; i < n; ++i) one(i);
+}
+
+int noiseAddRun24(uint32_t key, int span, int x0, const uint8_t* s, uint8_t* d, int n) {
+#ifdef QOVA_LUT_VBMI
+    // From an even pixel, where the pairs of the hash begin.
+    if (haveVbmi() && span > 0 && (x0 & 1) == 0)
+        return noiseAddVbmi(key, uint32_t(2 * span + 1), span, uint32_t(x0) >> 1, s, d, n);
+#endif
+    (void)key; (void)span; (void)x0; (void)s; (void)d; (void)n;
+    return 0;
 }
 
 int addOffsetsRun24(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n) {

@@ -37,6 +37,11 @@ int hueRun24(const uint8_t* s, uint8_t* d, int n, int shiftUnits);
 // one 32-bit hash of (x / 2, key) for each pair of pixels.
 void noiseRun(uint32_t key, int span, int x0, int n, int16_t* out);
 
+// noiseRun and addOffsetsRun24 at once, without the offsets going through
+// memory: the first pixels of a 24-bit run starting at pixel x0, 64 at a
+// time; returns how many it did (0 where it cannot).
+int noiseAddRun24(uint32_t key, int span, int x0, const uint8_t* s, uint8_t* d, int n);
+
 // d = s + offset of each pixel on all three channels, clamped to 0..255, for
 // the first pixels of a 24-bit run, 64 at a time; returns how many it did.
 int addOffsetsRun24(const uint8_t* s, uint8_t* d, const int16_t* offsets, int n);
