@@ -4,15 +4,16 @@
 //
 //   bench_walk [DIR [steps]]              back-to-back and paced, 2–5 MP set
 //   bench_walk [options]
-//     --dir DIR        the 2–5 MP set (made with 200 photos when missing;
+//     --dir DIR        the 2–5 MP set (made with 200 photos when it holds none;
 //                      default /tmp/qova-bench/walk200)
-//     --large-dir DIR  the 24 MP set (made with 12 photos when missing;
+//     --large-dir DIR  the 24 MP set (made with 12 photos when it holds none;
 //                      default /tmp/qova-bench/walk24mp)
 //     --steps N        keys per paced walk (default 60; back-to-back: 200)
 //     --pace MS        one key every MS on the small set (default 150)
 //     --large-pace MS  the same on the 24 MP set (default 300)
 //     --no-large       leave the 24 MP set out
 //     --only b2b|paced one mode only
+//     --no-plain       leave plain decoding out (to profile the walk alone)
 //
 // Back-to-back: each key follows the paint of the last one; prints the mean
 // step beside the mean decode and their ratio. Paced: one key every MS, up
@@ -42,6 +43,8 @@ using namespace qova;
 
 namespace {
 
+bool gNoPlain = false;
+
 double nowMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -49,6 +52,8 @@ double nowMs() {
 // n photos of about `mp` megapixels (3:2); for the small set `mp` <= 0
 // spreads them over 2 to 5 megapixels.
 void makePhotos(const QString& dir, int n, double mp, const char* stem) {
+    // A folder that holds photos already is walked as it is.
+    if (!QDir(dir).entryList({"*.jpg", "*.JPG", "*.jpeg"}, QDir::Files).isEmpty()) return;
     QDir().mkpath(dir);
     std::mt19937 rng(7);
     for (int i = 0; i < n; ++i) {
@@ -137,6 +142,7 @@ public:
     // Plain decoding of files first..last, one by one (ms each).
     std::vector<double> decodeTimes(int first, int last) const {
         std::vector<double> t;
+        if (gNoPlain) return {1.0};
         for (int i = first; i <= last; ++i) {
             engine::Document d;
             engine::LoadRequest r;
@@ -283,6 +289,7 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(a, "--large-pace")) largePace = std::atof(next());
         else if (!std::strcmp(a, "--no-large")) large = false;
         else if (!std::strcmp(a, "--only")) only = next();
+        else if (!std::strcmp(a, "--no-plain")) gNoPlain = true;
         else if (positional == 0) dir = a, ++positional;
         else if (positional == 1) steps = std::atoi(a), ++positional;
     }
