@@ -12,7 +12,7 @@
 //     --pace MS        one key every MS on the small set (default 150)
 //     --large-pace MS  the same on the 24 MP set (default 300)
 //     --no-large       leave the 24 MP set out
-//     --only b2b|paced one mode only
+//     --only b2b|paced one mode only (make: only make the sets)
 //     --no-plain       leave plain decoding out (to profile the walk alone)
 //
 // Back-to-back: each key follows the paint of the last one; prints the mean
