@@ -69,8 +69,11 @@ walk() {
     sleep 2
   fi
   xdotool mousemove $PX $PY
+  # No more keys than the folder has pictures after the first.
+  local n=$(( $(ls "$dir"/*.jpg | wc -l) - 1 ))
+  [ "$n" -gt "$KEYS" ] && n=$KEYS
   local out
-  out=$("$TMP/keylat" $PX $PY "$key" "$KEYS" "$pace" 2>&1 | tail -1) || true
+  out=$("$TMP/keylat" $PX $PY "$key" "$n" "$pace" 2>&1 | tail -1) || true
   echo "  walk $name ($key every $pace ms): $out"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
@@ -86,5 +89,6 @@ for set in small large; do
   first feh feh "$pic"
   walk QOVA Down $pace "$dir" "$ROOT/build/qova"
   walk qimgv Right $pace "$dir" qimgv "$pic"
-  walk feh Right $pace "$dir" feh "$pic"
+  # feh walks the files it is given, in the order given.
+  walk feh Right $pace "$dir" feh $(ls "$dir"/*.jpg)
 done
