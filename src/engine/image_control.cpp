@@ -129,8 +129,13 @@ int16_t ImageControl::load(const QString& path, int bpp, int page, int pageCount
     // serves this load only, as the pre-load flag does.
     if (loadOption_ & 1) reduce = screenSize();
     loadOption_ = 0;
-    return d->doc.load(nativePath(path), bpp, page, pageCount, [this](int p) { reportProgress(p); },
-                       reduce.width(), reduce.height());
+    const std::string native = nativePath(path);
+    const int16_t code = d->doc.load(native, bpp, page, pageCount, [this](int p) { reportProgress(p); },
+                                     reduce.width(), reduce.height());
+    // The read-ahead may have made the reduced copy this picture is painted from.
+    Bitmap copy;
+    if (code == kOk && readAhead_ && readAhead_->takeViewCopy(native, copy)) keepViewCopy(copy);
+    return code;
 }
 
 void ImageControl::setReadAhead(ReadAhead* readAhead) {
@@ -138,11 +143,19 @@ void ImageControl::setReadAhead(ReadAhead* readAhead) {
     d->doc.setReadAhead(readAhead);
 }
 
-void ImageControl::readAhead(const QStringList& paths) {
+void ImageControl::readAhead(const QStringList& paths) { readAhead(paths, {}); }
+
+void ImageControl::readAhead(const QStringList& paths, std::function<QSize(QSize)> viewSize) {
     if (!readAhead_) return;
     std::vector<std::string> v;
     for (const QString& p : paths) v.push_back(nativePath(p));
-    readAhead_->prefetch(v);
+    ReadAhead::ViewSizeFn fn;
+    if (viewSize)
+        fn = [viewSize = std::move(viewSize)](int w, int h) {
+            const QSize s = viewSize(QSize(w, h));
+            return std::pair<int, int>(s.width(), s.height());
+        };
+    readAhead_->prefetch(v, std::move(fn));
 }
 
 QString ImageControl::imageSource() const { return pathFromNative(d->doc.imageSource()); }

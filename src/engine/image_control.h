@@ -86,6 +86,11 @@ public:
     // Decodes these files in the background so a later load of one of them
     // (whole file, own depth) is served at once; nothing without a read-ahead.
     void readAhead(const QStringList& paths);
+    // The same, telling the size this view will paint each picture at once
+    // it is shown (an empty size: its own), so that the reduced copy the
+    // view paints is made in the background too. Called on the worker
+    // thread: it must only read values it holds.
+    void readAhead(const QStringList& paths, std::function<QSize(QSize picture)> viewSize);
     // The read-ahead to use (owned elsewhere, by the window; null: none).
     void setReadAhead(ReadAhead* readAhead);
     QString imageSource() const;
@@ -470,6 +475,8 @@ private:
     std::unique_ptr<Private> d;
     // Follows a change of the document in the view.
     void documentChanged(int change);
+    // Keeps a reduced copy made ahead for the picture just loaded.
+    void keepViewCopy(const Bitmap& copy);
     void reportProgress(int percent);
     void paintPicture(QPainter& p);
     void updateScrollBars();

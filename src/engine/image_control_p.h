@@ -24,6 +24,9 @@ struct ImageControl::Private {
     QSize reducedFor;
     bool reducedValid = false;
     std::vector<uint8_t> scratch;
+    // A reduced copy made ahead for the picture now shown (null: none); it
+    // serves the reduced picture when the view wants exactly its size.
+    Bitmap viewCopy;
     QImage wrapped;
     bool wrappedValid = false;
     PanWindow* pan = nullptr;
@@ -40,5 +43,8 @@ QImage shownImage(const Bitmap& b);
 QImage onWhite(const QImage& img);
 // The bitmap reduced (area-averaged) to w × h.
 QImage reducedImage(const Bitmap& b, int w, int h);
+// The picture the view paints for a reduced copy (view_copy.h) of a bitmap
+// (sharing its pixels where it can).
+QImage reducedImageOf(const Bitmap& copy);
 
 }  // namespace qova::engine

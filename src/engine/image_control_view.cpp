@@ -16,6 +16,7 @@
 #include "control_dispatch.h"
 #include "core/codes.h"
 #include "core/cv_bitmap.h"
+#include "core/view_copy.h"
 #include "dispatch_ids.h"
 #include "engine_error.h"
 #include "image_control.h"
@@ -84,36 +85,33 @@ QImage shownImage(const Bitmap& b) {
     return onWhite(wrapBitmap(b, scratch));
 }
 
+QImage reducedImageOf(const Bitmap& copy) {
+    QImage::Format fmt = QImage::Format_BGR888;
+    switch (copy.bpp()) {
+    case 8: fmt = QImage::Format_Grayscale8; break;
+    case 16: fmt = QImage::Format_Grayscale16; break;
+    case 24: break;
+    case 32: fmt = QImage::Format_ARGB32; break;
+    default: return QImage();
+    }
+    // The image keeps the copy's pixels alive; no pixel is copied.
+    auto* keep = new Bitmap(copy);
+    QImage out(keep->bits(), copy.width(), copy.height(), qsizetype(copy.stride()), fmt,
+               [](void* k) { delete static_cast<Bitmap*>(k); }, keep);
+    return copy.bpp() == 32 ? onWhite(out) : out;
+}
+
 // Area-averaged reduction of `b` to w × h (what a photo needs to look right
 // when shown smaller; nearest-neighbour would alias).
 QImage reducedImage(const Bitmap& b, int w, int h) {
-    Bitmap src = b;
-    if (b.bpp() < 8 || (b.bpp() == 8 && !b.isGrey())) src = b.convertTo(24);
-    if (src.isNull() || w <= 0 || h <= 0) return QImage();
-    QImage::Format fmt = QImage::Format_BGR888;
-    switch (src.bpp()) {
-    case 8: fmt = QImage::Format_Grayscale8; break;
-    case 16: fmt = QImage::Format_Grayscale16; break;
-    case 32: fmt = QImage::Format_ARGB32; break;
-    default: break;
-    }
-    QImage out(w, h, fmt);
-    if (out.isNull()) return out;
-    const cv::Mat in = cvView(src);
-    cv::Mat dst(h, w, cvTypeFor(src), out.bits(), size_t(out.bytesPerLine()));
-    // Halve by exact 2×2 averages while that stays at least the wanted size
-    // (OpenCV's fast path), then a bilinear step of less than 2×: as smooth
-    // as a full area average and several times faster for photos.
-    cv::Mat cur = in;
-    while (cur.cols >= 2 * w && cur.rows >= 2 * h && cur.cols >= 4 && cur.rows >= 4) {
-        cv::Mat half;
-        cv::resize(cur(cv::Rect(0, 0, cur.cols & ~1, cur.rows & ~1)), half, cv::Size(cur.cols / 2, cur.rows / 2), 0, 0,
-                   cv::INTER_AREA);
-        cur = half;
-    }
-    if (cur.cols == w && cur.rows == h) cur.copyTo(dst);
-    else cv::resize(cur, dst, dst.size(), 0, 0, cur.cols >= w && cur.rows >= h ? cv::INTER_LINEAR : cv::INTER_AREA);
-    return src.bpp() == 32 ? onWhite(out) : out;
+    const Bitmap copy = reducedCopy(b, w, h);
+    return copy.isNull() ? QImage() : reducedImageOf(copy);
+}
+
+void ImageControl::keepViewCopy(const Bitmap& copy) {
+    const Bitmap& b = currentBitmap();
+    if (copy.isNull() || b.isNull() || copy.bpp() != (reducesInPlaceDepth(b) ? b.bpp() : 24)) return;
+    d->viewCopy = copy;
 }
 
 void ImageControl::setViewMode(int mode) {
@@ -193,6 +191,7 @@ void ImageControl::invalidateView(bool pixelsChanged) {
     d->reduced = QImage();
     d->display.reduced = {};
     if (pixelsChanged) {
+        d->viewCopy = Bitmap();  // made from pixels that are no more
         d->wrappedValid = false;
         d->display.wrapped = {};
     }
@@ -356,6 +355,7 @@ bool ImageControl::patchView(int x, int y, int w, int h) {
                                .adjusted(-1, -1, 1, 1));
     }
     d->wrappedValid = false;
+    d->viewCopy = Bitmap();
     if (d->pan) d->pan->pictureChanged();
     return true;
 }
@@ -426,6 +426,10 @@ void ImageControl::paintPicture(QPainter& p) {
                 std::vector<uint8_t> scratch;
                 QImage whole = onWhite(wrapBitmap(b, scratch).copy(s));
                 d->reduced = whole.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            } else if (!d->viewCopy.isNull() && d->viewCopy.width() == want.width() &&
+                       d->viewCopy.height() == want.height()) {
+                // Made ahead, off this thread, from these very pixels.
+                d->reduced = reducedImageOf(d->viewCopy);
             } else {
                 d->reduced = reducedImage(b, want.width(), want.height());
             }

@@ -22,6 +22,7 @@
 #include "shell/status_bar.h"
 #include "shell/trap.h"
 #include "shell/twips.h"
+#include "shell/zoom.h"
 #include "shell/ui_services.h"
 
 namespace qova::files {
@@ -138,14 +139,29 @@ void FileBrowser::File1_Click() {
 }
 
 void FileBrowser::readAheadNeighbours() {
-    // The next files first: walking down is the common direction.
+    // The next two files in the direction of the walk (down unless the
+    // last step went up). The one just left is not decoded again: turning
+    // back costs one plain load, walking on costs none.
     QStringList paths;
     const int i = file()->listIndex();
-    for (int j : {i + 1, i + 2, i - 1}) {
+    const int step = i < lastIndex_ ? -1 : 1;
+    lastIndex_ = i;
+    for (int j : {i + step, i + 2 * step}) {
         const QString n = file()->entry(j);
         if (j >= 0 && !n.isEmpty() && acceptedExtension(n)) paths << shell::joinPath(dir()->path(), n);
     }
-    c().Img1->readAhead(paths);
+    // The size the picture info step will fit each picture to (the control
+    // keeps its size from one click to the next), so that the reduced copy
+    // the view paints is made in the background too. A guess that misses
+    // costs only that the view reduces the picture itself.
+    engine::ImageControl* img = c().Img1;
+    const QSize control = img->maximumViewportSize();
+    const float wLimit = float(shell::widthTwips(img) / 15.05), hLimit = float(shell::heightTwips(img) / 15.05);
+    c().Img1->readAhead(paths, [control, wLimit, hLimit](QSize picture) {
+        if (float(picture.width()) <= wLimit && float(picture.height()) <= hLimit) return QSize();
+        const auto fit = shell::fitByZoom(control.width(), control.height(), picture.width(), picture.height());
+        return fit ? QSize(fit->width, fit->height) : QSize();
+    });
 }
 
 bool FileBrowser::DriveKey(int k, QWidget* focusAfter) {

@@ -71,6 +71,7 @@ private:
     shell::WindowState& s() const;
 
     shell::ShellContext& ctx_;
+    int lastIndex_ = -1;  // list index of the last picture shown: the walk's direction
 };
 
 }  // namespace qova::files

@@ -65,6 +65,45 @@ Bitmap smooth(int w, int h, int bpp) {
 class TestFormats : public QObject {
     Q_OBJECT
 private slots:
+    // A JPEG decodes into memory a freed picture may have left: a file cut
+    // short still shows none of that picture, in its rows or their padding.
+    void cutJpegShowsNoOlderPicture() {
+        QTemporaryDir dir;
+        const int w = 2001, h = 1500;  // odd width: rows carry padding
+        auto flat = [&](uint8_t v, const QString& name) {
+            Document d;
+            d.frames.push_back(Frame{Bitmap::createFilled(w, h, 24, false, v)});
+            return qova::test::saveFixture(d, dir.filePath(name), kFmtJpeg);
+        };
+        QFile cut(flat(0, "dark.jpg"));
+        QVERIFY(cut.open(QIODevice::ReadOnly));
+        QByteArray bytes = cut.readAll();
+        bytes.truncate(bytes.size() / 3);
+        LoadRequest r;
+        r.path = "cut.jpg";
+        for (int round = 0; round < 3; ++round) {
+            {
+                Document white;
+                LoadRequest wr;
+                wr.path = flat(255, "white.jpg").toStdString();
+                QCOMPARE(loadFile(wr, white), int16_t(kOk));
+                Bitmap bright = Bitmap::createFilled(w, h, 24, false, 255);  // padding too
+            }  // their memory is free for the next picture
+            Document doc;
+            QCOMPARE(loadBytes(ByteSpan{reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, r,
+                               doc),
+                     int16_t(kOk));
+            QVERIFY(doc.info.truncated);
+            const Bitmap& b = doc.frames[0].bitmap;
+            QVERIFY(b.stride() > size_t(w) * 3);
+            for (int y : {0, h / 2, h - 1}) {
+                const uint8_t* row = b.row(y);
+                for (int x = 0; x < w * 3; x += 97) QVERIFY2(row[x] < 200, qPrintable(QString("row %1").arg(y)));
+                for (size_t k = size_t(w) * 3; k < b.stride(); ++k) QCOMPARE(int(row[k]), 0);
+            }
+        }
+    }
+
     void samplesLoadWithSizeDepthAndPages_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("w");

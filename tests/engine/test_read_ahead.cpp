@@ -11,6 +11,7 @@
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/core/formats/read_ahead.h"
+#include "engine/core/view_copy.h"
 #include "engine/image_control.h"
 #include "support/images.h"
 
@@ -48,6 +49,39 @@ private slots:
         // Taken means gone: the next load decodes again.
         QVERIFY(!ahead.take(a, fromA, code));
         QVERIFY(!ahead.take(dir.filePath("never.jpg").toStdString(), fromA, code));
+    }
+
+    // Asked for, the view's reduced copy comes with the picture, the same
+    // as one made from a plain load; a file changed since gives neither.
+    void reducedCopyComesWithThePicture() {
+        QTemporaryDir dir;
+        ReadAhead ahead;
+        Document big;
+        big.frames.push_back(Frame{qova::test::madeImage(640, 480, 24, 5)});
+        const std::string a = qova::test::saveFixture(big, dir.filePath("a.jpg"), kFmtJpeg).toStdString();
+        const std::string b = qova::test::saveFixture(big, dir.filePath("b.jpg"), kFmtJpeg).toStdString();
+        ahead.prefetch({a, b}, [](int w, int h) { return std::pair<int, int>(w / 5, h / 5); });
+        QTRY_VERIFY(ahead.idle());
+        Document doc, plain;
+        Bitmap copy;
+        int16_t code = 0;
+        QVERIFY(!ahead.takeViewCopy(a, copy));  // nothing taken yet
+        QVERIFY(ahead.take(a, doc, code));
+        QVERIFY(!ahead.takeViewCopy(b, copy));  // another file's
+        QVERIFY(ahead.takeViewCopy(a, copy));
+        QCOMPARE(copy.width(), 128);
+        QCOMPARE(copy.height(), 96);
+        LoadRequest r;
+        r.path = a;
+        QCOMPARE(loadFile(r, plain), int16_t(kOk));
+        QVERIFY(qova::test::samePixels(copy, reducedCopy(plain.frames[0].bitmap, 128, 96)));
+        QVERIFY(!ahead.takeViewCopy(a, copy));  // taken once
+        // Rewritten after it was read ahead: neither picture nor copy.
+        Document other;
+        other.frames.push_back(Frame{qova::test::madeImage(320, 200, 24, 6)});
+        qova::test::saveFixture(other, QString::fromStdString(b), kFmtJpeg);
+        QVERIFY(!ahead.take(b, doc, code));
+        QVERIFY(!ahead.takeViewCopy(b, copy));
     }
 
     void changedFileIsNotServed() {

@@ -16,6 +16,7 @@
 
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
+#include "engine/core/formats/read_ahead.h"
 #include "engine/dialogs/open_dialog.h"
 #include "engine/engine_dialog.h"
 #include "engine/image_control.h"
@@ -120,6 +121,63 @@ private slots:
         QCOMPARE(f.s().sFileName, QString("c.tif"));
         QCOMPARE(f.s().sFilePath, QDir(f.dir.path()).filePath("c.tif"));
         QVERIFY(f.c().StatusBar1->panelText(4).startsWith("33"));
+    }
+
+    // Pictures larger than the view, read ahead in the walk's direction:
+    // down and back up, each key shows its own picture, and what the view
+    // paints from the copy made ahead is what it paints when it reduces
+    // the picture itself.
+    void walkUpAndDownThroughTheReadAhead() {
+        QTemporaryDir dir;
+        for (int i = 0; i < 5; ++i)
+            writeImage(dir.filePath(QString("p%1.jpg").arg(i)), 1500 + 100 * i, 1100, 24, engine::kFmtJpeg);
+        test::FakeContext ctx;
+        files::Files files{ctx};
+        engine::ReadAhead ahead;
+        engine::ImageControl* img = ctx.controls().Img1;
+        img->setReadAhead(&ahead);
+        shell::FileList* list = files.browser.file();
+        files.browser.dir()->setPath(dir.path());
+        list->setFocus();
+        list->setListIndex(0);
+        auto check = [&](int i) {
+            QCOMPARE(list->listIndex(), i);
+            QCOMPARE(img->bitmapWidth(), 1500 + 100 * i);
+            QCOMPARE(ctx.state().sFileName, QString("p%1.jpg").arg(i));
+            QVERIFY(ctx.controls().StatusBar1->panelText(4).startsWith(QString::number(1500 + 100 * i)));
+            const QImage painted = img->viewport()->grab().toImage();
+            img->bitmapChanged();  // the view reduces the picture itself
+            QCOMPARE(img->viewport()->grab().toImage(), painted);
+        };
+        check(0);
+        for (int i = 1; i < 5; ++i) {
+            QTRY_VERIFY(ahead.idle());
+            QVERIFY(ahead.heldCount() >= 1);  // the next one waits decoded
+            QTest::keyClick(list, Qt::Key_Down);
+            check(i);
+        }
+        for (int i = 3; i >= 0; --i) {
+            QTRY_VERIFY(ahead.idle());
+            QTest::keyClick(list, Qt::Key_Up);
+            check(i);
+        }
+        img->setReadAhead(nullptr);
+    }
+
+    // A file rewritten after it was read ahead is read again at the key.
+    void fileChangedAfterReadAheadIsReadAgain() {
+        Fixture f;
+        engine::ReadAhead ahead;
+        f.c().Img1->setReadAhead(&ahead);
+        f.list()->setFocus();
+        f.list()->setListIndex(0);
+        QTRY_VERIFY(ahead.idle());
+        QVERIFY(ahead.heldCount() >= 1);
+        writeImage(f.dir.filePath("b.bmp"), 44, 12, 24, engine::kFmtBmp);
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(f.shownWidth(), 44);
+        QVERIFY(f.c().StatusBar1->panelText(4).startsWith("44"));
+        f.c().Img1->setReadAhead(nullptr);
     }
 
     void shiftWalkShowsOnRelease() {

@@ -11,6 +11,7 @@
 #include <jerror.h>
 
 #include "../codes.h"
+#include "../pixel_memory.h"
 #include "budget.h"
 #include "codec.h"
 #include "format_table.h"
@@ -262,13 +263,22 @@ int16_t decodeJpeg(ByteSpan in, const DecodeOptions& opts, Document& doc) {
     if (outW * outH * (grey ? 1 : 3) > loadCeiling()) return kErrNoMemory;
     if (!startJpeg(r)) return r.err.code;
     int16_t code = kOk;
-    Bitmap bmp = Bitmap::create(int(cinfo.output_width), int(cinfo.output_height), grey ? 8 : 24, grey, &code);
+    // libjpeg writes every row of the picture before the bitmap is handed
+    // on (a file cut short is filled out with grey, a failed decode drops
+    // the bitmap), so it may take memory a freed picture left, already
+    // faulted in, rather than a fresh mapping zeroed page by page; only the
+    // rows' padding is cleared here, so no old byte survives.
+    Bitmap bmp = pixel_memory::createForRewrite(int(cinfo.output_width), int(cinfo.output_height), grey ? 8 : 24,
+                                                grey, &code);
     if (bmp.isNull()) return code;
     if (opts.progress) opts.progress(0);
 
     const int h = int(cinfo.output_height);
     const size_t stride = bmp.stride();
     uint8_t* base = bmp.mutableBits();
+    const size_t rowBytes = size_t(cinfo.output_width) * (grey ? 1 : 3);
+    if (stride > rowBytes)
+        for (int y = 0; y < h; ++y) std::memset(base + stride * size_t(y) + rowBytes, 0, stride - rowBytes);
     std::vector<uint8_t> cmykRow(cmyk ? size_t(cinfo.output_width) * 4 : 0);
     const bool adobeInverted = cmyk && cinfo.saw_Adobe_marker;
     int lastPct = 0;

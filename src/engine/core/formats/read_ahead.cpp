@@ -1,18 +1,42 @@
 #include "read_ahead.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
+#include <cerrno>
 
 #include "../codes.h"
+#include "../view_copy.h"
 #include "formats.h"
 
 namespace qova::engine {
 
 namespace {
 std::atomic<int> workers{0};
+
+// The whole file in one read (empty when it cannot be read).
+std::vector<uint8_t> readWhole(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        bytes.resize(size_t(st.st_size));
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += size_t(n);
+        }
+        bytes.resize(got);
+    }
+    ::close(fd);
+    return bytes;
+}
 }  // namespace
 
 int ReadAhead::runningWorkers() { return workers.load(); }
@@ -42,11 +66,18 @@ void ReadAhead::setLimits(size_t pictures, uint64_t bytes) {
     trim();
 }
 
-void ReadAhead::prefetch(const std::vector<std::string>& paths) {
+void ReadAhead::prefetch(const std::vector<std::string>& paths, ViewSizeFn viewSize) {
     {
         std::lock_guard lock(mutex_);
         if (stop_ || maxPictures_ == 0) return;
         queue_.clear();
+        wanted_ = paths;
+        viewSize_ = std::move(viewSize);
+        // What the walk has left behind goes now: kept, it would crowd out
+        // the pictures asked for (the oldest held is often the next one).
+        held_.remove_if([&](const Entry& e) {
+            return e.done && e.waiters == 0 && std::find(paths.begin(), paths.end(), e.path) == paths.end();
+        });
         for (const auto& p : paths) {
             const bool held = std::any_of(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == p; });
             if (!held) queue_.push_back(p);
@@ -64,6 +95,9 @@ void ReadAhead::prefetch(const std::vector<std::string>& paths) {
 
 bool ReadAhead::take(const std::string& path, Document& out, int16_t& code) {
     std::unique_lock lock(mutex_);
+    // A reduced copy not asked for with its picture goes with it.
+    takenPath_.clear();
+    takenViewCopy_ = Bitmap();
     auto it = std::find_if(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == path; });
     if (it == held_.end()) {
         // Not started yet: the caller decodes it now, so don't do it twice.
@@ -79,14 +113,27 @@ bool ReadAhead::take(const std::string& path, Document& out, int16_t& code) {
     if (same) {
         out = std::move(it->doc);
         code = it->code;
+        takenPath_ = path;
+        takenViewCopy_ = std::move(it->viewCopy);
     }
     held_.erase(it);
     return same;
 }
 
+bool ReadAhead::takeViewCopy(const std::string& path, Bitmap& out) {
+    std::lock_guard lock(mutex_);
+    if (path != takenPath_ || takenViewCopy_.isNull()) return false;
+    out = std::move(takenViewCopy_);
+    takenViewCopy_ = Bitmap();
+    takenPath_.clear();
+    return true;
+}
+
 void ReadAhead::clear() {
     std::unique_lock lock(mutex_);
     queue_.clear();
+    takenPath_.clear();
+    takenViewCopy_ = Bitmap();
     // A decode in progress finishes into its entry; drop only finished ones.
     held_.remove_if([](const Entry& e) { return e.done && e.waiters == 0; });
 }
@@ -102,7 +149,7 @@ bool ReadAhead::idle() const {
 }
 
 void ReadAhead::trim() {
-    // Oldest finished pictures go first when over the limits.
+    // Pictures no longer asked for go first, then the oldest finished.
     auto bytes = [&] {
         uint64_t n = 0;
         for (const auto& e : held_)
@@ -110,7 +157,11 @@ void ReadAhead::trim() {
         return n;
     };
     while (!held_.empty() && (held_.size() > maxPictures_ || bytes() > maxBytes_)) {
-        auto victim = std::find_if(held_.begin(), held_.end(), [](const Entry& e) { return e.done && e.waiters == 0; });
+        auto spare = [](const Entry& e) { return e.done && e.waiters == 0; };
+        auto victim = std::find_if(held_.begin(), held_.end(), [&](const Entry& e) {
+            return spare(e) && std::find(wanted_.begin(), wanted_.end(), e.path) == wanted_.end();
+        });
+        if (victim == held_.end()) victim = std::find_if(held_.begin(), held_.end(), spare);
         if (victim == held_.end()) break;
         held_.erase(victim);
     }
@@ -120,6 +171,7 @@ void ReadAhead::run() {
     for (;;) {
         std::string path;
         std::list<Entry>::iterator slot;
+        ViewSizeFn viewSize;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
@@ -136,17 +188,14 @@ void ReadAhead::run() {
             if (runsProgram(path)) continue;
             held_.push_back(std::move(e));
             slot = std::prev(held_.end());
+            viewSize = viewSize_;
         }
         // Read once; the header says what the pixels will cost before any
         // of them is decoded (a small file may hold a huge picture).
         LoadRequest req;
         req.path = path;
         req.runPrograms = false;
-        std::vector<uint8_t> bytes;
-        {
-            std::ifstream in(path, std::ios::binary);
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
+        std::vector<uint8_t> bytes = readWhole(path);
         const ByteSpan span{bytes.data(), bytes.size()};
         LoadInfo info;
         bool tooLarge = false;
@@ -164,9 +213,18 @@ void ReadAhead::run() {
         int16_t code = kOk;
         if (!tooLarge) code = bytes.empty() ? int16_t(kErrRead) : loadBytes(span, req, doc);
         bytes = std::vector<uint8_t>();
+        // The view's reduced copy, made here rather than on the view's
+        // thread when the picture is shown.
+        Bitmap viewCopy;
+        if (code == kOk && viewSize && !doc.frames.empty()) {
+            const Bitmap& first = doc.frames.front().bitmap;
+            const auto [w, h] = viewSize(first.width(), first.height());
+            if (w > 0 && h > 0 && (w < first.width() || h < first.height())) viewCopy = reducedCopy(first, w, h);
+        }
         {
             std::lock_guard lock(mutex_);
             slot->doc = std::move(doc);
+            slot->viewCopy = std::move(viewCopy);
             slot->code = code;
             // A failed decode is held too (its code answers the load); one
             // too large to hold is dropped, or left for the load waiting on it.

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -25,13 +26,23 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
+    // The size a view will paint a picture of width × height at, once it is
+    // shown ({0, 0}: its own size). Called on the worker thread.
+    using ViewSizeFn = std::function<std::pair<int, int>(int width, int height)>;
+
     // Decodes these files (in order) in the background, forgetting earlier
-    // requests that have not started. Files already held stay held.
-    void prefetch(const std::vector<std::string>& paths);
+    // requests that have not started. Files held stay held when named
+    // again; those not named are let go. With `viewSize`, a picture the
+    // view will show smaller also gets its reduced copy (view_copy.h) made
+    // on the worker.
+    void prefetch(const std::vector<std::string>& paths, ViewSizeFn viewSize = {});
     // When `path` is held or being decoded, waits for it and hands over the
     // result (moved out: a picture is taken once). False when not held or
     // the file changed since it was read.
     bool take(const std::string& path, Document& out, int16_t& code);
+    // The reduced copy made with the picture of `path` that take() handed
+    // over last (moved out; false when none was made).
+    bool takeViewCopy(const std::string& path, Bitmap& out);
     void clear();
     size_t heldCount() const;
     // Nothing queued and nothing being decoded (for tests).
@@ -54,6 +65,7 @@ private:
         int waiters = 0;
         int16_t code = 0;
         Document doc;
+        Bitmap viewCopy;  // the first page reduced to the size the view will paint
     };
     void run();
     void trim();
@@ -63,6 +75,10 @@ private:
     std::condition_variable wake_;
     std::condition_variable finished_;
     std::deque<std::string> queue_;
+    std::vector<std::string> wanted_;  // the last prefetch's files
+    ViewSizeFn viewSize_;
+    std::string takenPath_;  // the last picture taken and its reduced copy
+    Bitmap takenViewCopy_;
     std::list<Entry> held_;
     std::thread worker_;
     bool stop_ = false;
