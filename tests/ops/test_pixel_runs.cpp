@@ -14,6 +14,7 @@
 #include "engine/core/codes.h"
 #include "engine/core/ops/ops.h"
 #include "engine/core/ops/pixel_runs.h"
+#include "engine/core/view_copy.h"
 
 using namespace qova::engine;
 using namespace qova::engine::ops;
@@ -206,6 +207,39 @@ private slots:
                 QCOMPARE(int(out[size_t(x) * 3 + c]), std::clamp(px[size_t(x) * 3 + c] + off[size_t(x)], 0, 255));
         QVERIFY(done == 0 || done == 256);
         QCOMPARE(int(out[3 * 256]), 0xA5);
+    }
+
+    // A picture shown at a half, a quarter or an eighth of its size: each
+    // pixel the rounded mean of its block, rows and columns that do not fill
+    // a block left out, whatever part the fast runs take.
+    void reducedCopyIsTheRoundedBlockMean() {
+        Bitmap pic = Bitmap::create(517, 263, 24);
+        uint32_t seed = 11;
+        for (int y = 0; y < pic.height(); ++y)
+            for (int i = 0; i < pic.width() * 3; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                pic.mutableRow(y)[i] = uint8_t(seed >> 24);
+            }
+        for (int k = 1; k <= 3; ++k) {
+            const int f = 1 << k, w = pic.width() >> k, h = pic.height() >> k;
+            const Bitmap out = reducedCopy(pic, w, h);
+            QCOMPARE(out.width(), w);
+            QCOMPARE(out.height(), h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        int sum = 0;
+                        for (int t = 0; t < f; ++t)
+                            for (int u = 0; u < f; ++u) sum += pic.row(y * f + t)[(x * f + u) * 3 + c];
+                        const int want = (sum + f * f / 2) / (f * f);
+                        if (out.row(y)[x * 3 + c] != want)
+                            QFAIL(qPrintable(QStringLiteral("1/%1: pixel %2, %3").arg(f).arg(x).arg(y)));
+                    }
+        }
+        // Smaller still: the block means halved again, about the same grey.
+        const Bitmap tiny = reducedCopy(pic, 30, 15);
+        QCOMPARE(tiny.width(), 30);
+        QVERIFY(std::abs(tiny.row(7)[45] - 128) < 40);
     }
 
     void planesSplitAndJoin() {

@@ -426,6 +426,56 @@ QOVA_VBMI int detectVbmi(const uint8_t* s, uint8_t* d, int n, int low, int high)
     return x;
 }
 
+// Box sums of one plane's 64 pixels (lo: pixels 0..31, hi: 32..63, each a
+// sum of `rows` rows) over groups of 2^k neighbours, rounded and scaled back
+// to bytes: 64 >> k bytes stored at out.
+QOVA_VBMI inline __attribute__((always_inline)) void boxPlane(__m512i lo, __m512i hi, int k, uint8_t* out) {
+    const __m512i ones = _mm512_set1_epi16(1);
+    __m512i a = _mm512_madd_epi16(lo, ones), b = _mm512_madd_epi16(hi, ones);  // pairs: 16 + 16 sums
+    const __m512i evens = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    const __m512i odds = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+    const __m512i half = _mm512_set1_epi32(1 << (2 * k - 1));
+    if (k == 1) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtepi32_epi8(_mm512_srli_epi32(_mm512_add_epi32(a, half), 2)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                         _mm512_cvtepi32_epi8(_mm512_srli_epi32(_mm512_add_epi32(b, half), 2)));
+        return;
+    }
+    // Fours: neighbouring pair sums of a and b together.
+    __m512i q = _mm512_add_epi32(_mm512_permutex2var_epi32(a, evens, b), _mm512_permutex2var_epi32(a, odds, b));
+    if (k == 2) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtepi32_epi8(_mm512_srli_epi32(_mm512_add_epi32(q, half), 4)));
+        return;
+    }
+    // Eights: neighbouring four sums, in the low half.
+    q = _mm512_add_epi32(_mm512_permutexvar_epi32(evens, q), _mm512_permutexvar_epi32(odds, q));
+    const __m128i bytes = _mm512_cvtepi32_epi8(_mm512_srli_epi32(_mm512_add_epi32(q, half), 6));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+}
+
+QOVA_VBMI int boxRowVbmi(const uint8_t* const* rows, int k, int n, uint8_t* outB, uint8_t* outG, uint8_t* outR) {
+    const int f = 1 << k;
+    int x = 0;
+    for (; x + 64 <= n; x += 64) {
+        __m512i bl = _mm512_setzero_si512(), bh = bl, gl = bl, gh = bl, rl = bl, rh = bl;
+        for (int t = 0; t < f; ++t) {
+            __m512i b, g, r;
+            splitRegs(rows[t] + size_t(x) * 3, b, g, r);
+            bl = _mm512_add_epi16(bl, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(b)));
+            bh = _mm512_add_epi16(bh, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(b, 1)));
+            gl = _mm512_add_epi16(gl, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(g)));
+            gh = _mm512_add_epi16(gh, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(g, 1)));
+            rl = _mm512_add_epi16(rl, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(r)));
+            rh = _mm512_add_epi16(rh, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(r, 1)));
+        }
+        const int o = x >> k;
+        boxPlane(bl, bh, k, outB + o);
+        boxPlane(gl, gh, k, outG + o);
+        boxPlane(rl, rh, k, outR + o);
+    }
+    return x;
+}
+
 QOVA_VBMI int mirrorVbmi(const uint8_t* s, uint8_t* d, int n) {
     const PlaneIndex& p = planeIndex();
     const __m512i m0 = _mm512_load_si512(p.mirrorAB[0]), m1 = _mm512_load_si512(p.mirrorAB[1]),
@@ -485,6 +535,14 @@ int detectRun24(const uint8_t* s, uint8_t* d, int n, int low, int high) {
     if (haveVbmi()) return detectVbmi(s, d, n, low, high);
 #endif
     (void)s; (void)d; (void)n; (void)low; (void)high;
+    return 0;
+}
+
+int boxRow24(const uint8_t* const* rows, int k, int n, uint8_t* outB, uint8_t* outG, uint8_t* outR) {
+#ifdef QOVA_LUT_VBMI
+    if (haveVbmi() && k >= 1 && k <= 3) return boxRowVbmi(rows, k, n, outB, outG, outR);
+#endif
+    (void)rows; (void)k; (void)n; (void)outB; (void)outG; (void)outR;
     return 0;
 }
 

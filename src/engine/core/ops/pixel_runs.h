@@ -27,6 +27,13 @@ int saturationRun24(const uint8_t* s, uint8_t* d, int n, int k);
 // returns how many it did.
 int detectRun24(const uint8_t* s, uint8_t* d, int n, int low, int high);
 
+// Box reduction by 2^k (k 1..3) of 24-bit rows: rows[0..2^k) are the source
+// rows of one output row; each output pixel's channel is the rounded mean
+// (sum + 2^(2k-1)) >> 2k of its 2^k × 2^k source pixels, written as planes.
+// Works the first source pixels of the n, 64 at a time, and returns how many
+// (0 where the processor cannot); output pixel j goes to out*[j].
+int boxRow24(const uint8_t* const* rows, int k, int n, uint8_t* outB, uint8_t* outG, uint8_t* outR);
+
 // The hue rotation of the hue operation (shiftUnits in 1/256 of a sixth of
 // the colour circle, 0..1535): the first pixels of a 24-bit run, 64 at a
 // time; returns how many it did (0 where the processor cannot).
