@@ -220,97 +220,105 @@ QOVA_VBMI int saturationVbmi(const uint8_t* s, uint8_t* d, int n, int k) {
 }
 
 // The three planes of 64 pixels back into 192 bytes of pixels.
-// Two registers of 32 words (each 0..255) as one of 64 bytes, in order.
-QOVA_VBMI inline __attribute__((always_inline)) __m512i narrowPair(__m512i lo, __m512i hi) {
-    return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(lo)), _mm512_cvtepi16_epi8(hi), 1);
+// A 256-entry byte table looked up for 64 indices (the top bit picks the half).
+QOVA_VBMI inline __attribute__((always_inline)) __m512i look256(const __m512i* t, __m512i idx) {
+    const __m512i lo = _mm512_permutex2var_epi8(t[0], idx, t[1]);
+    const __m512i hi = _mm512_permutex2var_epi8(t[2], idx, t[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(idx), lo, hi);
 }
 
-// (n · 256) / c of 16 lanes, truncated toward zero as integer division does,
-// for |n| <= c <= 255, c >= 1. The reciprocal is exact to about 2^-22 after one
-// Newton step, so the quotient (at most 256) is within 1e-4 of the true one;
-// a true quotient that is not an integer lies at least 1/255 from one, so
-// nudging by 1/512 toward the larger magnitude before truncating gives the
-// exact integer quotient in every case.
-QOVA_VBMI inline __attribute__((always_inline)) __m512i quotient16(__m512i n32, __m512i c32) {
-    const __m512 c = _mm512_cvtepi32_ps(c32);
-    __m512 inv = _mm512_rcp14_ps(c);
-    inv = _mm512_mul_ps(inv, _mm512_fnmadd_ps(c, inv, _mm512_set1_ps(2.0f)));
-    const __m512 a = _mm512_cvtepi32_ps(_mm512_slli_epi32(n32, 8));
-    const __m512 q = _mm512_mul_ps(a, inv);
-    const __m512i sign = _mm512_and_si512(_mm512_castps_si512(a), _mm512_set1_epi32(int(0x80000000u)));
-    const __m512 nudge = _mm512_castsi512_ps(_mm512_or_si512(_mm512_castps_si512(_mm512_set1_ps(1.0f / 512)), sign));
-    return _mm512_cvttps_epi32(_mm512_add_ps(q, nudge));
+// Reciprocals of the chroma for the hue's division: floor(65536 / c) (65535
+// for 1), as low and high bytes.
+struct HueTables {
+    alignas(64) uint8_t low[256], high[256];
+    HueTables() {
+        for (int c = 0; c < 256; ++c) {
+            const int r = c == 0 ? 0 : c == 1 ? 65535 : 65536 / c;
+            low[c] = uint8_t(r & 255);
+            high[c] = uint8_t(r >> 8);
+        }
+    }
+};
+
+// 32 lanes of the hue's 16-bit part: from the middle's distance d16, the
+// chroma c16, its reciprocal r16 and the order byte o16 (start sector, top
+// bit when running down), the turned hue's sector and the new middle level's
+// distance t = (c · fraction + 128) >> 8.
+QOVA_VBMI inline __attribute__((always_inline)) void hueFraction(__m512i d16, __m512i c16, __m512i r16, __m512i o16,
+                                                                 int shiftUnits, __m512i& t, __m512i& sector) {
+    const __m512i zero = _mm512_setzero_si512(), full = _mm512_set1_epi16(6 * 256);
+    const __m512i a = _mm512_slli_epi16(d16, 8);
+    __m512i q = _mm512_mulhi_epu16(a, r16);  // floor(256 d / c) or one less
+    const __m512i rem = _mm512_sub_epi16(a, _mm512_mullo_epi16(q, c16));
+    q = _mm512_mask_add_epi16(q, _mm512_cmpge_epu16_mask(rem, c16), q, _mm512_set1_epi16(1));
+    q = _mm512_mask_sub_epi16(q, _mm512_test_epi16_mask(o16, _mm512_set1_epi16(0x80)), zero, q);
+    const __m512i start = _mm512_slli_epi16(_mm512_and_si512(o16, _mm512_set1_epi16(7)), 8);
+    __m512i hue = _mm512_add_epi16(_mm512_add_epi16(start, _mm512_set1_epi16(int16_t(shiftUnits))), q);
+    hue = _mm512_mask_add_epi16(hue, _mm512_cmplt_epi16_mask(hue, zero), hue, full);
+    hue = _mm512_mask_sub_epi16(hue, _mm512_cmpge_epi16_mask(hue, full), hue, full);
+    sector = _mm512_srli_epi16(hue, 8);
+    t = _mm512_srli_epi16(
+        _mm512_add_epi16(_mm512_mullo_epi16(c16, _mm512_and_si512(hue, _mm512_set1_epi16(255))), _mm512_set1_epi16(128)), 8);
 }
 
-// The hue rotation of tone.cpp on 32 pixels in 16-bit lanes.
-QOVA_VBMI inline __attribute__((always_inline)) void hueHalf(__m512i& r, __m512i& g, __m512i& b, int shiftUnits) {
-    const __m512i mx = _mm512_max_epi16(_mm512_max_epi16(r, g), b);
-    const __m512i mn = _mm512_min_epi16(_mm512_min_epi16(r, g), b);
-    const __m512i c = _mm512_sub_epi16(mx, mn);
-    const __mmask32 isR = _mm512_cmpeq_epi16_mask(mx, r);
-    const __mmask32 isG = _mm512_cmpeq_epi16_mask(mx, g) & ~isR;
-    __m512i num = _mm512_sub_epi16(r, g);                          // blue is largest
-    num = _mm512_mask_blend_epi16(isG, num, _mm512_sub_epi16(b, r));
-    num = _mm512_mask_blend_epi16(isR, num, _mm512_sub_epi16(g, b));
-    __m512i off = _mm512_set1_epi16(4 * 256);
-    off = _mm512_mask_blend_epi16(isG, off, _mm512_set1_epi16(2 * 256));
-    const __mmask32 wrapR = isR & _mm512_cmplt_epi16_mask(g, b);
-    off = _mm512_mask_blend_epi16(isR, off, _mm512_maskz_mov_epi16(wrapR, _mm512_set1_epi16(6 * 256)));
-    const __m512i c1 = _mm512_max_epi16(c, _mm512_set1_epi16(1));
-    const __m512i q0 = quotient16(_mm512_cvtepi16_epi32(_mm512_castsi512_si256(num)),
-                                  _mm512_cvtepi16_epi32(_mm512_castsi512_si256(c1)));
-    const __m512i q1 = quotient16(_mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(num, 1)),
-                                  _mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(c1, 1)));
-    const __m512i q = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi32_epi16(q0)), _mm512_cvtepi32_epi16(q1), 1);
-    __m512i h = _mm512_add_epi16(_mm512_add_epi16(q, off), _mm512_set1_epi16(int16_t(shiftUnits)));
-    const __m512i full = _mm512_set1_epi16(6 * 256);
-    h = _mm512_mask_sub_epi16(h, _mm512_cmpge_epi16_mask(h, full), h, full);
-    const __m512i sector = _mm512_srli_epi16(h, 8);
-    const __m512i frac = _mm512_and_si512(h, _mm512_set1_epi16(255));
-    const __m512i t = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(c, frac), _mm512_set1_epi16(128)), 8);
-    const __m512i rise = _mm512_add_epi16(mn, t), fall = _mm512_sub_epi16(mx, t);
-    // Written out: a loop here is kept as one and its masks go through memory.
-    const __mmask32 s0 = _mm512_cmpeq_epi16_mask(sector, _mm512_setzero_si512());
-    const __mmask32 s1 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(1));
-    const __mmask32 s2 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(2));
-    const __mmask32 s3 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(3));
-    const __mmask32 s4 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(4));
-    const __mmask32 s5 = _mm512_cmpeq_epi16_mask(sector, _mm512_set1_epi16(5));
-    const __mmask32 colour = _mm512_cmpneq_epi16_mask(c, _mm512_setzero_si512());
-    // Sector:      0     1     2     3     4     5
-    // red          mx    fall  mn    mn    rise  mx
-    // green        rise  mx    mx    fall  mn    mn
-    // blue         mn    mn    rise  mx    mx    fall
-    __m512i nr = mx;
-    nr = _mm512_mask_mov_epi16(nr, s1, fall);
-    nr = _mm512_mask_mov_epi16(nr, s2 | s3, mn);
-    nr = _mm512_mask_mov_epi16(nr, s4, rise);
-    __m512i ng = mn;
-    ng = _mm512_mask_mov_epi16(ng, s0, rise);
-    ng = _mm512_mask_mov_epi16(ng, s1 | s2, mx);
-    ng = _mm512_mask_mov_epi16(ng, s3, fall);
-    __m512i nb = mx;
-    nb = _mm512_mask_mov_epi16(nb, s0 | s1, mn);
-    nb = _mm512_mask_mov_epi16(nb, s2, rise);
-    nb = _mm512_mask_mov_epi16(nb, s5, fall);
-    r = _mm512_mask_mov_epi16(r, colour, nr);
-    g = _mm512_mask_mov_epi16(g, colour, ng);
-    b = _mm512_mask_mov_epi16(b, colour, nb);
-}
-
+// The hue rotation of tone.cpp, 64 pixels at a time. Most of it works on
+// bytes: the largest, smallest and middle levels (the middle one is what is
+// left of r ^ g ^ b), the chroma c, the middle's distance d above the smallest,
+// and which of the six orders the pixel is in. The hue's fraction
+// q = 256 d / c (d <= c) comes from a table reciprocal and one correction in
+// 16-bit lanes, whose order (unpacked within 128-bit lanes) the final packs
+// undo; the new middle level and the order of the turned hue go back to bytes.
 QOVA_VBMI int hueVbmi(const uint8_t* s, uint8_t* d, int n, int shiftUnits) {
+    static const HueTables tables;
+    const __m512i low[4] = {_mm512_load_si512(tables.low), _mm512_load_si512(tables.low + 64),
+                            _mm512_load_si512(tables.low + 128), _mm512_load_si512(tables.low + 192)};
+    const __m512i high[4] = {_mm512_load_si512(tables.high), _mm512_load_si512(tables.high + 64),
+                             _mm512_load_si512(tables.high + 128), _mm512_load_si512(tables.high + 192)};
+    const __m512i zero = _mm512_setzero_si512(), one8 = _mm512_set1_epi8(1);
     int x = 0;
     for (; x + 64 <= n; x += 64) {
         __m512i b, g, r;
         splitRegs(s + size_t(x) * 3, b, g, r);
-        __m512i bl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(b)), gl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(g)),
-                rl = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(r));
-        __m512i bh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(b, 1)),
-                gh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(g, 1)),
-                rh = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(r, 1));
-        hueHalf(rl, gl, bl, shiftUnits);
-        hueHalf(rh, gh, bh, shiftUnits);
-        joinRegs(narrowPair(bl, bh), narrowPair(gl, gh), narrowPair(rl, rh), d + size_t(x) * 3);
+        const __m512i mx = _mm512_max_epu8(_mm512_max_epu8(r, g), b);
+        const __m512i mn = _mm512_min_epu8(_mm512_min_epu8(r, g), b);
+        const __m512i c = _mm512_sub_epi8(mx, mn);
+        const __m512i mid = _mm512_ternarylogic_epi32(_mm512_ternarylogic_epi32(r, g, b, 0x96), mx, mn, 0x96);
+        const __m512i dist = _mm512_sub_epi8(mid, mn);
+        const __mmask64 isR = _mm512_cmpeq_epi8_mask(mx, r);
+        const __mmask64 isG = _mm512_cmpeq_epi8_mask(mx, g) & ~isR;
+        const __mmask64 isB = ~(isR | isG);
+        // The hue runs down from its sector's start (red: from the wrap).
+        const __mmask64 neg = (isR & _mm512_cmplt_epu8_mask(g, b)) | (isG & _mm512_cmplt_epu8_mask(b, r)) |
+                              (isB & _mm512_cmplt_epu8_mask(r, g));
+        // Start sector (0, 2 or 4) with the direction in the top bit.
+        __m512i order = _mm512_mask_mov_epi8(_mm512_set1_epi8(4), isG, _mm512_set1_epi8(2));
+        order = _mm512_mask_mov_epi8(order, isR, zero);
+        order = _mm512_mask_mov_epi8(order, neg, _mm512_or_si512(order, _mm512_set1_epi8(char(0x80))));
+        const __m512i recipLow = look256(low, c), recipHigh = look256(high, c);
+        __m512i t0, t1, sector0, sector1;
+        hueFraction(_mm512_unpacklo_epi8(dist, zero), _mm512_unpacklo_epi8(c, zero),
+                    _mm512_unpacklo_epi8(recipLow, recipHigh), _mm512_unpacklo_epi8(order, zero), shiftUnits, t0, sector0);
+        hueFraction(_mm512_unpackhi_epi8(dist, zero), _mm512_unpackhi_epi8(c, zero),
+                    _mm512_unpackhi_epi8(recipLow, recipHigh), _mm512_unpackhi_epi8(order, zero), shiftUnits, t1, sector1);
+        const __m512i tb = _mm512_packus_epi16(t0, t1), sec = _mm512_packus_epi16(sector0, sector1);
+        // The new middle level: rising in even sectors, falling in odd ones.
+        const __m512i newMid = _mm512_mask_blend_epi8(_mm512_test_epi8_mask(sec, one8), _mm512_add_epi8(mn, tb),
+                                                      _mm512_sub_epi8(mx, tb));
+        const __mmask64 e0 = _mm512_cmpeq_epi8_mask(sec, zero), e1 = _mm512_cmpeq_epi8_mask(sec, one8),
+                        e2 = _mm512_cmpeq_epi8_mask(sec, _mm512_set1_epi8(2)),
+                        e3 = _mm512_cmpeq_epi8_mask(sec, _mm512_set1_epi8(3)),
+                        e4 = _mm512_cmpeq_epi8_mask(sec, _mm512_set1_epi8(4)),
+                        e5 = _mm512_cmpeq_epi8_mask(sec, _mm512_set1_epi8(5));
+        const __mmask64 colour = _mm512_test_epi8_mask(c, c);  // grey pixels stay as they are
+        // Sector:      0     1     2     3     4     5
+        // red          mx    mid   mn    mn    mid   mx
+        // green        mid   mx    mx    mid   mn    mn
+        // blue         mn    mn    mid   mx    mx    mid
+        const __m512i nr = _mm512_mask_mov_epi8(_mm512_mask_mov_epi8(mx, e1 | e4, newMid), e2 | e3, mn);
+        const __m512i ng = _mm512_mask_mov_epi8(_mm512_mask_mov_epi8(mn, e0 | e3, newMid), e1 | e2, mx);
+        const __m512i nb = _mm512_mask_mov_epi8(_mm512_mask_mov_epi8(mx, e0 | e1, mn), e2 | e5, newMid);
+        joinRegs(_mm512_mask_mov_epi8(b, colour, nb), _mm512_mask_mov_epi8(g, colour, ng),
+                 _mm512_mask_mov_epi8(r, colour, nr), d + size_t(x) * 3);
     }
     return x;
 }
