@@ -21,14 +21,13 @@
 #include "engine/core/bitmap.h"
 #include "engine/core/pages.h"
 #include "engine/image_control.h"
+#include "bench_support.h"
 
 using namespace qova::engine;
 
 namespace {
 
-double nowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using qova::bench::nowMs;
 
 struct Result {
     int frames = 0;

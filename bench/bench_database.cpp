@@ -49,14 +49,13 @@
 #include "engine/picture_data.h"
 #include "shell/file_lists.h"
 #include "shell/ui_services.h"
+#include "bench_support.h"
 
 using namespace qova;
 
 namespace {
 
-double nowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using qova::bench::nowMs;
 
 // Photo-like pictures (smooth shading, edges and sensor noise, so JPEG sizes
 // and decode times are a camera's), 2 to 5 megapixels, 4:3.

@@ -21,14 +21,13 @@
 #include "engine/core/document.h"
 #include "engine/image_control.h"
 #include "engine/image_store.h"
+#include "bench_support.h"
 
 using namespace qova::engine;
 
 namespace {
 
-double nowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using qova::bench::nowMs;
 
 Bitmap photo(int w, int h) {
     Bitmap b = Bitmap::create(w, h, 24);

@@ -20,15 +20,14 @@
 #include "engine/core/codes.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
+#include "bench_support.h"
 
 using namespace qova::engine;
 namespace fs = std::filesystem;
 
 namespace {
 
-double nowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using qova::bench::nowMs;
 
 long peakRssKb() {
     rusage ru{};
