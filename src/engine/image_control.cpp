@@ -130,8 +130,25 @@ int16_t ImageControl::load(const QString& path, int bpp, int page, int pageCount
     if (loadOption_ & 1) reduce = screenSize();
     loadOption_ = 0;
     const std::string native = nativePath(path);
-    const int16_t code = d->doc.load(native, bpp, page, pageCount, [this](int p) { reportProgress(p); },
-                                     reduce.width(), reduce.height());
+    int16_t code;
+    if (previewShown_ && bpp == 0 && page == 0 && pageCount == -1 && reduce.isEmpty()) {
+        const QSize view = maximumViewportSize();
+        struct Drop {
+            ImageControl* c;
+            ~Drop() {
+                if (c->d->preview.isNull()) return;
+                c->d->preview = QImage();
+                c->viewport()->update();
+            }
+        } drop{this};
+        code = d->doc.loadWithPreview(
+            native, view.width(), view.height(),
+            [this, view](const Bitmap& small, int w, int h) { showPreview(small, w, h, view); },
+            [this](int p) { reportProgress(p); });
+    } else {
+        code = d->doc.load(native, bpp, page, pageCount, [this](int p) { reportProgress(p); }, reduce.width(),
+                           reduce.height());
+    }
     // The read-ahead may have made the reduced copy this picture is painted from.
     Bitmap copy;
     if (code == kOk && readAhead_ && readAhead_->takeViewCopy(native, copy)) keepViewCopy(copy);

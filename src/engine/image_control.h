@@ -93,6 +93,14 @@ public:
     void readAhead(const QStringList& paths, std::function<QSize(QSize picture)> viewSize);
     // The read-ahead to use (owned elsewhere, by the window; null: none).
     void setReadAhead(ReadAhead* readAhead);
+    // Called during a plain load of a picture much larger than the view
+    // once a reduced preview of it is ready to paint: the owner makes the
+    // control visible and paints it (repaint()). The control's picture,
+    // and so every command, stays the one before until the whole picture
+    // is decoded. Null (the default): no preview.
+    void setPreviewShown(std::function<void()> shown) { previewShown_ = std::move(shown); }
+    // The preview being shown (null outside a load with a preview; tests).
+    QImage previewImage() const;
     QString imageSource() const;
     void setImageSource(const QString& path);  // "" empties the control
     int16_t saveFile(const QString& path, int format, int bpp, int quality, int saveOption);
@@ -477,6 +485,8 @@ private:
     void documentChanged(int change);
     // Keeps a reduced copy made ahead for the picture just loaded.
     void keepViewCopy(const Bitmap& copy);
+    // Paints `small`, the preview of a width × height picture, fitted to `view`.
+    void showPreview(const Bitmap& small, int width, int height, QSize view);
     void reportProgress(int percent);
     void paintPicture(QPainter& p);
     void updateScrollBars();
@@ -497,6 +507,7 @@ private:
     int unit_ = UnitTwips;
     int loadOption_ = 0;
     ReadAhead* readAhead_ = nullptr;
+    std::function<void()> previewShown_;
     bool progressEnabled_ = false;
     bool callLogEnabled_ = false;
     mutable std::vector<int> callLog_;

@@ -27,6 +27,9 @@ struct ImageControl::Private {
     // A reduced copy made ahead for the picture now shown (null: none); it
     // serves the reduced picture when the view wants exactly its size.
     Bitmap viewCopy;
+    // A picture's preview while the whole of it decodes, fitted to the view
+    // (null: none).
+    QImage preview;
     QImage wrapped;
     bool wrappedValid = false;
     PanWindow* pan = nullptr;

@@ -114,6 +114,19 @@ void ImageControl::keepViewCopy(const Bitmap& copy) {
     d->viewCopy = copy;
 }
 
+void ImageControl::showPreview(const Bitmap& small, int width, int height, QSize view) {
+    if (small.isNull() || width <= 0 || height <= 0) return;
+    // Fitted as the whole picture will be (never enlarged past its size).
+    const double scale = std::min({1.0, double(view.width()) / width, double(view.height()) / height});
+    const int w = std::max(1, int(std::lround(width * scale))), h = std::max(1, int(std::lround(height * scale)));
+    const Bitmap fitted = w < small.width() || h < small.height() ? reducedCopy(small, w, h) : small;
+    d->preview = fitted.isNull() ? QImage() : reducedImageOf(fitted);
+    if (d->preview.isNull()) return;
+    if (previewShown_) previewShown_();
+}
+
+QImage ImageControl::previewImage() const { return d->preview; }
+
 void ImageControl::setViewMode(int mode) {
     log(dispid::ViewMode);
     viewMode_ = mode;
@@ -408,6 +421,11 @@ void ImageControl::paintEvent(QPaintEvent*) {
 
 void ImageControl::paintPicture(QPainter& p) {
     p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+    if (!d->preview.isNull()) {
+        // A picture on its way: its preview, whatever the picture before.
+        p.drawImage(QPoint(0, 0), d->preview);
+        return;
+    }
     if (isEmpty()) return;
     const Bitmap& b = currentBitmap();
     const QSize vp = viewport()->size();

@@ -17,6 +17,7 @@
 #include "shell/file_lists.h"
 #include "shell/file_types.h"
 #include "shell/layout.h"
+#include "shell/long_command.h"
 #include "shell/numbers.h"
 #include "shell/paths.h"
 #include "shell/status_bar.h"
@@ -85,6 +86,15 @@ FileBrowser::FileBrowser(shell::ShellContext& ctx) : ctx_(ctx) {
     connectTrapped(file(), &shell::FileList::keyUp, owner, [this](int k, int s) { File1_KeyUp(k, s); });
     connectTrapped(dir(), &shell::DirList::keyDown, owner, [this](int k, int s) { Dir1_KeyDown(k, s); });
     connectTrapped(drive(), &shell::DriveList::keyDown, owner, [this](int k, int s) { Drive1_KeyDown(k, s); });
+    // A picture much larger than the view shows reduced while the whole of
+    // it decodes; the view is hidden during a load (see File1_Click).
+    engine::ImageControl* img = c().Img1;
+    img->setPreviewShown([img] {
+        img->show();
+        img->repaint();
+        // Onto the screen now; the user's input still waits for the load.
+        shell::processEventsDuringCommand();
+    });
     ctx_.services().browser = this;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/core/codes.h"
+#include "engine/core/document.h"
 #include "engine/core/formats/format_table.h"
 #include "engine/core/formats/formats.h"
 #include "engine/core/formats/read_ahead.h"
@@ -162,6 +163,79 @@ private slots:
 
     // The worker lives as long as its owner: gone (joined) when it goes,
     // even with work queued.
+    // A picture the view shows at a quarter or less: a reduced preview
+    // first, with the whole picture's size, while the document keeps the
+    // picture before (nothing acts on the preview); then the whole picture.
+    // Decoding ahead or a picture near the view's size: no preview. A file
+    // that fails keeps the picture before.
+    void largePictureShowsAPreviewFirst() {
+        QTemporaryDir dir;
+        Document big;
+        big.frames.push_back(Frame{qova::test::madeImage(1600, 1200, 24, 9)});
+        const std::string path = qova::test::saveFixture(big, dir.filePath("big.jpg"), kFmtJpeg).toStdString();
+        const std::string small = writeJpeg(dir, "small.jpg", 3);
+        ImageDocument doc;
+        QCOMPARE(doc.load(small, 0, 0, -1), int16_t(kOk));
+        int previews = 0;
+        auto preview = [&](const Bitmap& b, int w, int h) {
+            ++previews;
+            QCOMPARE(w, 1600);
+            QCOMPARE(h, 1200);
+            QVERIFY(b.width() >= 200 && b.width() <= 400);  // decoded at 1/4 or 1/8
+            QCOMPARE(doc.bitmapWidth(), 64);  // still the picture before
+            QCOMPARE(doc.imageSource(), small);
+        };
+        QCOMPARE(doc.loadWithPreview(path, 200, 150, preview), int16_t(kOk));
+        QCOMPARE(previews, 1);
+        QCOMPARE(doc.bitmapWidth(), 1600);
+        QCOMPARE(doc.info().width, 1600);
+        QCOMPARE(doc.imageSource(), path);
+        LoadRequest r;
+        r.path = path;
+        Document plain;
+        QCOMPARE(loadFile(r, plain), int16_t(kOk));
+        QVERIFY(qova::test::samePixels(doc.currentBitmap(), plain.frames[0].bitmap));
+
+        // Shown at more than a quarter: decoded once, no preview.
+        QCOMPARE(doc.loadWithPreview(path, 800, 600, preview), int16_t(kOk));
+        QCOMPARE(previews, 1);
+
+        // Decoded ahead: served as it is.
+        ReadAhead ahead;
+        doc.setReadAhead(&ahead);
+        ahead.prefetch({path});
+        QTRY_VERIFY(ahead.idle());
+        QCOMPARE(doc.load(small, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(doc.loadWithPreview(path, 200, 150, preview), int16_t(kOk));
+        QCOMPARE(previews, 1);
+        QCOMPARE(doc.bitmapWidth(), 1600);
+        doc.setReadAhead(nullptr);
+
+        // Cut off in its pixels: a failure, and the picture before stays.
+        QCOMPARE(doc.load(small, 0, 0, -1), int16_t(kOk));
+        QFile f(QString::fromStdString(path));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray whole = f.readAll();
+        f.close();
+        const QString cut = dir.filePath("cut.jpg");
+        QFile c(cut);
+        QVERIFY(c.open(QIODevice::WriteOnly));
+        c.write(whole.left(whole.size() / 3));
+        c.write("\xFF\xD9");
+        c.close();
+        const int16_t code = doc.loadWithPreview(cut.toStdString(), 200, 150, preview);
+        if (code != kOk) {
+            QCOMPARE(doc.bitmapWidth(), 64);
+            QCOMPARE(doc.imageSource(), small);
+        } else {
+            QCOMPARE(doc.bitmapWidth(), 1600);  // filled out, as a plain load does
+        }
+        Document plainCut;
+        LoadRequest rc;
+        rc.path = cut.toStdString();
+        QCOMPARE(code, loadFile(rc, plainCut));
+    }
+
     void workerEndsWithItsOwner() {
         QTemporaryDir dir;
         std::vector<std::string> files;

@@ -164,6 +164,69 @@ private slots:
         img->setReadAhead(nullptr);
     }
 
+    // A picture much larger than the view: its preview is on screen while
+    // the whole picture decodes, yet the control, the panels and every
+    // command still have the picture before; a key pressed meanwhile waits
+    // and then walks on from the new picture; the preview gives way to
+    // the whole picture, with its true size in the panels.
+    void largePictureShowsAPreviewWhileItDecodes() {
+        QTemporaryDir dir;
+        writeImage(dir.filePath("a.jpg"), 40, 30, 24, engine::kFmtJpeg);
+        writeImage(dir.filePath("b.jpg"), 3000, 2200, 24, engine::kFmtJpeg);
+        writeImage(dir.filePath("c.jpg"), 50, 30, 24, engine::kFmtJpeg);
+        test::FakeContext ctx;
+        files::Files files{ctx};
+        // A view a quarter of the picture's size or less.
+        ctx.mainWindow()->resize(640, 480);
+        ctx.mainWindow()->show();
+        engine::ImageControl* img = ctx.controls().Img1;
+        shell::FileList* list = files.browser.file();
+        files.browser.dir()->setPath(dir.path());
+        list->setFocus();
+        list->setListIndex(0);
+        QCOMPARE(img->bitmapWidth(), 40);
+
+        struct Watch : QObject {
+            engine::ImageControl* img;
+            shell::FileList* list;
+            test::FakeContext* ctx;
+            int previews = 0, widthDuring = 0, indexAfterKey = -1;
+            QString panelDuring;
+            QImage preview;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() != QEvent::Paint || img->previewImage().isNull() || previews++) return false;
+                preview = img->previewImage();
+                widthDuring = img->bitmapWidth();
+                panelDuring = ctx->controls().StatusBar1->panelText(4);
+                // The impatient user: a key while the picture decodes.
+                QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+                QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
+                return false;
+            }
+        } watch;
+        watch.img = img;
+        watch.list = list;
+        watch.ctx = &ctx;
+        img->viewport()->installEventFilter(&watch);
+        QTest::keyClick(list, Qt::Key_Down);
+        img->viewport()->removeEventFilter(&watch);
+        QCOMPARE(watch.previews, 1);
+        QVERIFY(watch.preview.width() < 3000 / 4 + 1);
+        QCOMPARE(watch.widthDuring, 40);  // commands see the picture before
+        QVERIFY(watch.panelDuring.startsWith("40"));
+        // The load is through: the whole picture, its true size, no preview,
+        // and the key still waiting.
+        QCOMPARE(list->listIndex(), 1);
+        QCOMPARE(img->bitmapWidth(), 3000);
+        QVERIFY(img->previewImage().isNull());
+        QVERIFY(ctx.controls().StatusBar1->panelText(4).startsWith("3000"));
+        QCOMPARE(ctx.state().sFileName, QString("b.jpg"));
+        // Then the key walks on from there.
+        QTRY_COMPARE(list->listIndex(), 2);
+        QCOMPARE(img->bitmapWidth(), 50);
+        QCOMPARE(ctx.state().sFileName, QString("c.jpg"));
+    }
+
     // A file rewritten after it was read ahead is read again at the key.
     void fileChangedAfterReadAheadIsReadAgain() {
         Fixture f;

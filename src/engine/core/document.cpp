@@ -10,7 +10,9 @@
 #include "ops/ranges.h"
 #include "ops/reduce.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace qova::engine {
 
@@ -158,6 +160,72 @@ int16_t ImageDocument::load(const std::string& path, int bpp, int page, int page
         code = loadFile(req, doc);
     }
     preLoad_ = false;
+    if (code != kOk) return code;
+    setDocument(std::move(doc));
+    source_ = path;
+    return kOk;
+}
+
+int16_t ImageDocument::loadWithPreview(const std::string& path, int viewWidth, int viewHeight,
+                                       const PreviewFn& preview, const ProgressFn& progress) {
+    const ReadAhead::Holding held = readAhead_ ? readAhead_->holding(path) : ReadAhead::Holding::None;
+    LoadInfo info;
+    // Decoded ahead, a file (nearly) costs nothing more; a picture near the
+    // view's size costs as much reduced as whole.
+    if (held == ReadAhead::Holding::Ready || !preview || viewWidth <= 0 || viewHeight <= 0 ||
+        probeFile(path, info) != kOk || info.formatCode != kFmtJpeg || info.width <= 0 || info.height <= 0)
+        return load(path, 0, 0, -1, progress);
+    // The picture as the view will fit it: a preview only when that is a
+    // quarter of it or less (libjpeg then decodes at 1/4 or 1/8).
+    const double scale = std::min(double(viewWidth) / info.width, double(viewHeight) / info.height);
+    if (scale > 0.25) return load(path, 0, 0, -1, progress);
+    const int fitWidth = std::max(1, int(std::ceil(info.width * scale)));
+    const int fitHeight = std::max(1, int(std::ceil(info.height * scale)));
+
+    if (progress) progress(0);
+    Document doc;
+    int16_t code = kOk;
+    // The whole picture decodes on a thread of its own, unless the
+    // read-ahead is already at it.
+    std::thread whole;
+    if (held == ReadAhead::Holding::None) {
+        if (readAhead_) readAhead_->unqueue(path);  // not decoded twice
+        whole = std::thread([&] {
+            LoadRequest req;
+            req.path = path;
+            try {
+                code = loadFile(req, doc);
+            } catch (const std::bad_alloc&) {
+                code = kErrNoMemory;
+            } catch (...) {
+                code = kErrUnknown;
+            }
+        });
+    }
+    struct Join {
+        std::thread& t;
+        ~Join() {
+            if (t.joinable()) t.join();
+        }
+    } join{whole};
+    {
+        LoadRequest req;
+        req.path = path;
+        req.reduceWidth = fitWidth;
+        req.reduceHeight = fitHeight;
+        Document small;
+        if (loadFile(req, small) == kOk && !small.frames.empty())
+            preview(small.frames.front().bitmap, info.width, info.height);
+    }
+    if (whole.joinable()) {
+        whole.join();
+    } else if (!readAhead_->take(path, doc, code)) {
+        LoadRequest req;
+        req.path = path;
+        code = loadFile(req, doc);
+    }
+    preLoad_ = false;
+    if (progress) progress(100);
     if (code != kOk) return code;
     setDocument(std::move(doc));
     source_ = path;

@@ -73,6 +73,16 @@ public:
     // when it has the file. On failure the document keeps what it had.
     int16_t load(const std::string& path, int bpp, int page, int pageCount, const ProgressFn& progress = {},
                  int reduceWidth = 0, int reduceHeight = 0);
+    // A reduced picture shown while the whole one decodes: the preview
+    // (decoded at 1/2 to 1/8) and the size of the whole picture.
+    using PreviewFn = std::function<void(const Bitmap& preview, int width, int height)>;
+    // A plain load of a whole file that, for a JPEG a view of viewWidth ×
+    // viewHeight shows at a quarter of its size or less, first hands `preview` a
+    // reduced decode (made while the whole picture decodes on another
+    // thread). The document changes only once the whole picture is there,
+    // so nothing ever acts on the preview. Otherwise the same as load().
+    int16_t loadWithPreview(const std::string& path, int viewWidth, int viewHeight, const PreviewFn& preview,
+                            const ProgressFn& progress = {});
     // The file the picture was loaded from: "" when it was put in any other
     // way (emptied, a handle put into an empty document, a new list).
     const std::string& imageSource() const { return source_; }

@@ -129,6 +129,18 @@ bool ReadAhead::takeViewCopy(const std::string& path, Bitmap& out) {
     return true;
 }
 
+ReadAhead::Holding ReadAhead::holding(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& e : held_)
+        if (e.path == path) return e.done ? (e.skipped ? Holding::None : Holding::Ready) : Holding::Decoding;
+    return Holding::None;
+}
+
+void ReadAhead::unqueue(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    queue_.erase(std::remove(queue_.begin(), queue_.end(), path), queue_.end());
+}
+
 void ReadAhead::clear() {
     std::unique_lock lock(mutex_);
     queue_.clear();

@@ -43,6 +43,13 @@ public:
     // The reduced copy made with the picture of `path` that take() handed
     // over last (moved out; false when none was made).
     bool takeViewCopy(const std::string& path, Bitmap& out);
+    // Where `path` stands: not held (nor being decoded), being decoded, or
+    // decoded and waiting to be taken.
+    enum class Holding { None, Decoding, Ready };
+    Holding holding(const std::string& path) const;
+    // Drops `path` from the files waiting to be decoded (its caller
+    // decodes it itself).
+    void unqueue(const std::string& path);
     void clear();
     size_t heldCount() const;
     // Nothing queued and nothing being decoded (for tests).
