@@ -150,8 +150,9 @@ void FileBrowser::File1_Click() {
 
 void FileBrowser::readAheadNeighbours() {
     // The next two files in the direction of the walk (down unless the
-    // last step went up). The one just left is not decoded again: turning
-    // back costs one plain load, walking on costs none.
+    // last step went up). The one just left is not decoded again: the
+    // document hands it to the read-ahead as it was loaded, so turning back
+    // costs no decode either.
     QStringList paths;
     const int i = file()->listIndex();
     const int step = i < lastIndex_ ? -1 : 1;

@@ -161,6 +161,60 @@ private slots:
         c.setReadAhead(nullptr);
     }
 
+    // Turning back: the picture left is handed to the read-ahead as its file
+    // gave it (an edit made since does not come back with it) and serves the
+    // next load of that file without a decode; once the file changes it is
+    // read again; the picture left before it goes when another is left.
+    void pictureLeftServesTurningBack() {
+        QTemporaryDir dir;
+        ReadAhead ahead;
+        ImageDocument doc;
+        doc.setReadAhead(&ahead);
+        const std::string a = writeJpeg(dir, "a.jpg", 1), b = writeJpeg(dir, "b.jpg", 2),
+                          c = writeJpeg(dir, "c.jpg", 3);
+        Document plainA;
+        LoadRequest r;
+        r.path = a;
+        QCOMPARE(loadFile(r, plainA), int16_t(kOk));
+
+        QCOMPARE(doc.load(a, 0, 0, -1), int16_t(kOk));
+        // An edit of the shown picture stays with the document only.
+        QCOMPARE(doc.applyToPage([](Bitmap& page, const Region*) {
+            page.mutableRow(0)[0] ^= 0xFF;
+            return int16_t(kOk);
+        }), int16_t(kOk));
+        QCOMPARE(doc.load(b, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(ahead.holding(a), ReadAhead::Holding::Ready);
+        QCOMPARE(doc.load(a, 0, 0, -1), int16_t(kOk));
+        QVERIFY(qova::test::samePixels(doc.currentBitmap(), plainA.frames[0].bitmap));
+        QCOMPARE(ahead.holding(b), ReadAhead::Holding::Ready);  // left in turn
+
+        // Leaving c drops b (only the picture last left is kept).
+        QCOMPARE(doc.load(c, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(ahead.holding(a), ReadAhead::Holding::Ready);
+        QCOMPARE(ahead.holding(b), ReadAhead::Holding::None);
+        ahead.prefetch({});  // the walk asks for nothing else: the picture left stays
+        QCOMPARE(ahead.holding(a), ReadAhead::Holding::Ready);
+
+        // The file rewritten after it was left: read again, not served.
+        writeJpeg(dir, "a.jpg", 8);  // another picture (the seed picks the pattern by its parity)
+        QFile f(QString::fromStdString(a));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("x");
+        f.close();
+        Document newA;
+        QCOMPARE(loadFile(r, newA), int16_t(kOk));
+        QCOMPARE(doc.load(a, 0, 0, -1), int16_t(kOk));
+        QVERIFY(qova::test::samePixels(doc.currentBitmap(), newA.frames[0].bitmap));
+        QVERIFY(!qova::test::samePixels(doc.currentBitmap(), plainA.frames[0].bitmap));
+
+        // A picture put in some other way is no file's: nothing is handed on.
+        doc.setDocument(plainA);
+        QCOMPARE(doc.load(b, 0, 0, -1), int16_t(kOk));
+        QCOMPARE(ahead.holding(a), ReadAhead::Holding::None);
+        doc.setReadAhead(nullptr);
+    }
+
     // The worker lives as long as its owner: gone (joined) when it goes,
     // even with work queued.
     // A picture the view shows at a quarter or less: a reduced preview

@@ -151,6 +151,7 @@ int16_t ImageDocument::load(const std::string& path, int bpp, int page, int page
     int16_t code = kOk;
     // A picture decoded ahead serves a plain load of the whole file.
     const bool plain = bpp == 0 && page == 0 && pageCount == -1 && reduceWidth == 0;
+    const FileStamp stamp = plain ? stampBeforeLoad(path) : FileStamp{};
     if (plain && readAhead_ && readAhead_->take(req.path, doc, code)) {
         if (progress) {
             progress(0);
@@ -161,9 +162,32 @@ int16_t ImageDocument::load(const std::string& path, int bpp, int page, int page
     }
     preLoad_ = false;
     if (code != kOk) return code;
+    putLoaded(std::move(doc), path, stamp);
+    return kOk;
+}
+
+ImageDocument::FileStamp ImageDocument::stampBeforeLoad(const std::string& path) const {
+    FileStamp s;
+    if (readAhead_) s.known = ReadAhead::fileStamp(path, s.mtime, s.size);
+    return s;
+}
+
+void ImageDocument::putLoaded(Document doc, const std::string& path, const FileStamp& stamp) {
+    Document left = std::move(asLoaded_);
+    const FileStamp leftStamp = asLoadedStamp_;
+    const std::string leftPath = source_;
     setDocument(std::move(doc));
     source_ = path;
-    return kOk;
+    if (readAhead_ && leftStamp.known && !left.frames.empty() && !leftPath.empty() && leftPath != path)
+        readAhead_->keep(leftPath, std::move(left), leftStamp.mtime, leftStamp.size);
+    uint64_t bytes = 0;
+    for (const auto& f : doc_.frames) bytes += f.bitmap.byteSize();
+    // Kept only while it costs nothing: it shares the pixels until they
+    // change, and a picture too large for the read-ahead would not be taken.
+    if (stamp.known && bytes <= (256ull << 20)) {
+        asLoaded_ = doc_;
+        asLoadedStamp_ = stamp;
+    }
 }
 
 int16_t ImageDocument::loadWithPreview(const std::string& path, int viewWidth, int viewHeight,
@@ -185,6 +209,7 @@ int16_t ImageDocument::loadWithPreview(const std::string& path, int viewWidth, i
     if (progress) progress(0);
     Document doc;
     int16_t code = kOk;
+    const FileStamp stamp = stampBeforeLoad(path);
     // The whole picture decodes on a thread of its own, unless the
     // read-ahead is already at it.
     std::thread whole;
@@ -227,8 +252,7 @@ int16_t ImageDocument::loadWithPreview(const std::string& path, int viewWidth, i
     preLoad_ = false;
     if (progress) progress(100);
     if (code != kOk) return code;
-    setDocument(std::move(doc));
-    source_ = path;
+    putLoaded(std::move(doc), path, stamp);
     return kOk;
 }
 
@@ -315,6 +339,8 @@ int16_t ImageDocument::createBitmap(int width, int height, int bits) {
 void ImageDocument::setDocument(Document doc) {
     // A picture put in any other way than a load is no file's.
     source_.clear();
+    asLoaded_ = Document();
+    asLoadedStamp_ = FileStamp();
     doc_ = std::move(doc);
     index_ = 0;
     newPicture();

@@ -248,12 +248,26 @@ private:
     void newPicture();
     using GeometryOp = std::function<int16_t(Bitmap& page, Region* region)>;
     int16_t transformPage(const GeometryOp& op);
+    // Puts in a picture a plain load read from `path` (its file's time and
+    // size before the read in `stamp`, when known), handing the picture it
+    // replaces, as its file gave it, to the read-ahead.
+    struct FileStamp {
+        bool known = false;
+        int64_t mtime = 0, size = 0;
+    };
+    FileStamp stampBeforeLoad(const std::string& path) const;
+    void putLoaded(Document doc, const std::string& path, const FileStamp& stamp);
 
     Document doc_;
     int index_ = 0;
     uint32_t handle_ = 0;
     std::string source_;
     ReadAhead* readAhead_ = nullptr;
+    // The picture as the plain load of source_ gave it (sharing the pixels
+    // until they change), with its file's stamp: handed to the read-ahead
+    // when another picture is loaded, so that turning back costs no decode.
+    Document asLoaded_;
+    FileStamp asLoadedStamp_;
     bool preLoad_ = false;
     Region region_;
     uint64_t regionRevision_ = 0;

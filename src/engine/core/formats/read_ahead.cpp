@@ -76,7 +76,8 @@ void ReadAhead::prefetch(const std::vector<std::string>& paths, ViewSizeFn viewS
         // What the walk has left behind goes now: kept, it would crowd out
         // the pictures asked for (the oldest held is often the next one).
         held_.remove_if([&](const Entry& e) {
-            return e.done && e.waiters == 0 && std::find(paths.begin(), paths.end(), e.path) == paths.end();
+            return e.done && e.waiters == 0 && e.path != kept_ &&
+                   std::find(paths.begin(), paths.end(), e.path) == paths.end();
         });
         for (const auto& p : paths) {
             const bool held = std::any_of(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == p; });
@@ -141,11 +142,39 @@ void ReadAhead::unqueue(const std::string& path) {
     queue_.erase(std::remove(queue_.begin(), queue_.end(), path), queue_.end());
 }
 
+void ReadAhead::keep(const std::string& path, Document doc, int64_t mtime, int64_t size) {
+    std::lock_guard lock(mutex_);
+    if (stop_ || maxPictures_ == 0 || doc.frames.empty()) return;
+    uint64_t bytes = 0;
+    for (const auto& f : doc.frames) bytes += f.bitmap.byteSize();
+    // The same rule as for reading ahead: a picture larger than half of
+    // what may be held is not held.
+    if (bytes > maxBytes_ / 2) return;
+    if (std::any_of(held_.begin(), held_.end(), [&](const Entry& e) { return e.path == path; })) return;
+    // The picture left before this one is no longer wanted.
+    const std::string older = kept_;
+    kept_ = path;
+    held_.remove_if([&](const Entry& e) {
+        return e.done && e.waiters == 0 && e.path == older &&
+               std::find(wanted_.begin(), wanted_.end(), e.path) == wanted_.end();
+    });
+    Entry e;
+    e.path = path;
+    e.mtime = mtime;
+    e.size = size;
+    e.done = true;
+    e.code = kOk;
+    e.doc = std::move(doc);
+    held_.push_back(std::move(e));
+    trim();
+}
+
 void ReadAhead::clear() {
     std::unique_lock lock(mutex_);
     queue_.clear();
     takenPath_.clear();
     takenViewCopy_ = Bitmap();
+    kept_.clear();
     // A decode in progress finishes into its entry; drop only finished ones.
     held_.remove_if([](const Entry& e) { return e.done && e.waiters == 0; });
 }

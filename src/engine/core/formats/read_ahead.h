@@ -50,6 +50,13 @@ public:
     // Drops `path` from the files waiting to be decoded (its caller
     // decodes it itself).
     void unqueue(const std::string& path);
+    // The picture a view has just left, as its file gave it (file time and
+    // size as they were when it was read): held like one decoded ahead, so
+    // that turning back costs no decode, until a later picture is left or
+    // the limits need the room. Served only while the file is unchanged.
+    void keep(const std::string& path, Document doc, int64_t mtime, int64_t size);
+    // The file's time (nanoseconds) and size; false when it cannot be read.
+    static bool fileStamp(const std::string& path, int64_t& mtime, int64_t& size) { return stamp(path, mtime, size); }
     void clear();
     size_t heldCount() const;
     // Nothing queued and nothing being decoded (for tests).
@@ -83,6 +90,7 @@ private:
     std::condition_variable finished_;
     std::deque<std::string> queue_;
     std::vector<std::string> wanted_;  // the last prefetch's files
+    std::string kept_;                 // the picture last left (keep())
     ViewSizeFn viewSize_;
     std::string takenPath_;  // the last picture taken and its reduced copy
     Bitmap takenViewCopy_;
