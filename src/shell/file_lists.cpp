@@ -293,8 +293,10 @@ void FileList::keyReleaseEvent(QKeyEvent* e) {
 void FileList::focusInEvent(QFocusEvent* e) {
     QListWidget::focusInEvent(e);
     // Getting the focus makes the first entry current; with nothing chosen
-    // yet, nothing is: the first Down then chooses the first entry.
-    if (currentItem() && !currentItem()->isSelected()) {
+    // yet, nothing is: the first Down then chooses the first entry. Not
+    // while the user's own click or key is choosing one (the focus can
+    // arrive while its picture loads, before the entry shows selected).
+    if (!driven_ && currentItem() && !currentItem()->isSelected()) {
         silent_ = true;
         setCurrentRow(-1);
         silent_ = false;

@@ -585,6 +585,29 @@ private slots:
         QCOMPARE(f.s().nZoom, int16_t(100));
     }
 
+    // The focus arriving while a click's picture loads (a large picture's
+    // preview lets events run before the entry shows selected) leaves the
+    // clicked entry current: the next Down walks on from it.
+    void focusDuringAClickKeepsTheEntry() {
+        QTemporaryDir dir;
+        for (int i = 0; i < 3; ++i) writeImage(dir.filePath(QString("p%1.png").arg(i)), 5, 5);
+        shell::FileList list;
+        list.setPath(dir.path());
+        list.show();
+        QVector<int> rows;
+        QObject::connect(&list, &shell::FileList::clicked, &list, [&] {
+            rows << list.currentRow();
+            if (rows.size() == 1) {
+                QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+                QApplication::sendEvent(&list, &in);
+            }
+        });
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(0)).center());
+        QCOMPARE(list.currentRow(), 0);
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(rows, QVector<int>({0, 1}));
+    }
+
     // PNG, GIF and WebP are listed under "ALL" and open with a click.
     void todaysPicturesListedAndShown() {
         Fixture f;
