@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
+#include <vector>
 
 #include "engine/native_path.h"
 #include "engine/virtual_keys.h"
@@ -188,16 +189,47 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
     });
 }
 
-bool FileList::matches(const QString& name, const QString& pattern) {
-    for (const QString& p : pattern.split(';', Qt::SkipEmptyParts)) {
-        const QString t = p.trimmed();
-        if (t == "*.*" || t == "*") return true;
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(t),
-                                    QRegularExpression::CaseInsensitiveOption);
-        if (re.match(name).hasMatch()) return true;
+namespace {
+
+// A pattern's wildcards compiled once for a whole listing (compiling them
+// for every file name was most of the program's start in a large folder).
+class PatternMatcher {
+public:
+    explicit PatternMatcher(const QString& pattern) {
+        for (const QString& p : pattern.split(';', Qt::SkipEmptyParts)) {
+            const QString t = p.trimmed();
+            if (t == "*.*" || t == "*") {
+                all_ = true;
+                return;
+            }
+            // "*.ext", the usual form, is a suffix test.
+            const QString rest = t.mid(1);
+            if (t.startsWith("*.") && !rest.contains('*') && !rest.contains('?') && !rest.contains('[')) {
+                suffixes_.push_back(rest);
+                continue;
+            }
+            res_.emplace_back(QRegularExpression::wildcardToRegularExpression(t),
+                              QRegularExpression::CaseInsensitiveOption);
+        }
     }
-    return false;
-}
+    bool matches(const QString& name) const {
+        if (all_) return true;
+        for (const QString& s : suffixes_)
+            if (name.endsWith(s, Qt::CaseInsensitive)) return true;
+        for (const QRegularExpression& re : res_)
+            if (re.match(name).hasMatch()) return true;
+        return false;
+    }
+
+private:
+    bool all_ = false;
+    std::vector<QString> suffixes_;
+    std::vector<QRegularExpression> res_;
+};
+
+}  // namespace
+
+bool FileList::matches(const QString& name, const QString& pattern) { return PatternMatcher(pattern).matches(name); }
 
 void FileList::setPath(const QString& p) {
     path_ = QDir(p).absolutePath();
@@ -219,6 +251,7 @@ void FileList::refresh() {
         QString real, shown;
     };
     std::vector<Name> names;
+    const PatternMatcher matcher(pattern_);
     std::error_code ec;
     const std::filesystem::path dir(engine::nativePath(path_));
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -226,7 +259,7 @@ void FileList::refresh() {
         if (!it->is_regular_file(fe)) continue;
         const std::string bytes = it->path().filename().native();
         Name n{engine::pathFromNative(bytes), engine::displayName(bytes)};
-        if (matches(n.shown, pattern_)) names.push_back(std::move(n));
+        if (matcher.matches(n.shown)) names.push_back(std::move(n));
     }
     std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
         const int c = QString::compare(a.shown, b.shown, Qt::CaseInsensitive);

@@ -106,6 +106,13 @@ private slots:
         f.browser->combo()->setCurrentText("JPG");
         f.browser->Combo1_Click();
         QCOMPARE(f.list()->listCount(), 1);
+        // Suffixes in any case, other wildcards, and everything.
+        QVERIFY(shell::FileList::matches("A.JPEG", "*.bmp;*.jpeg"));
+        QVERIFY(!shell::FileList::matches("a.jpeg.txt", "*.bmp;*.jpeg"));
+        QVERIFY(shell::FileList::matches("scan07.tif", "*.png;scan??.tif"));
+        QVERIFY(!shell::FileList::matches("scan7.tif", "scan??.tif"));
+        QVERIFY(shell::FileList::matches("README", "*.*"));
+        QVERIFY(!shell::FileList::matches("a.png", ""));
     }
 
     void walkingShowsEveryImage() {
