@@ -68,7 +68,10 @@ int16_t runFilter(Bitmap& bmp, const Region* region, const ProgressFn& progress,
     parallelRows(area.y, area.y + area.h, pr, 0, 100, [&](int y0, int y1) {
         const int ry0 = std::max(0, y0 - margin), ry1 = std::min(h, y1 + margin);
         const cv::Mat src = inM(cv::Rect(cx0, ry0, cx1 - cx0, ry1 - ry0));
-        cv::Mat dst(src.size(), src.type());
+        // Kept per thread: a band's buffer freed and taken again for every
+        // band made the allocator give pages back and fault them in again.
+        thread_local cv::Mat dst;
+        dst.create(src.size(), src.type());
         fn(src, dst);
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = dst.ptr<uint8_t>(y - ry0) + size_t(area.x - cx0) * px;
@@ -190,7 +193,7 @@ int16_t sharpen(Bitmap& bmp, int amount, const Region* region, const ProgressFn&
     const int margin = int(std::ceil(sigma * 4));
     const double a = amount >= 0 ? amount / 50.0 : -amount / 100.0;
     return runFilter(bmp, region, progress, margin, [=](const cv::Mat& s, cv::Mat& d) {
-        cv::Mat blur;
+        thread_local cv::Mat blur;
         cv::GaussianBlur(s, blur, cv::Size(2 * margin + 1, 2 * margin + 1), sigma, sigma, cv::BORDER_REPLICATE);
         if (amount >= 0) cv::addWeighted(s, 1.0 + a, blur, -a, 0, d);
         else cv::addWeighted(s, 1.0 - a, blur, a, 0, d);
