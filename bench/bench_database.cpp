@@ -88,13 +88,7 @@ void makePhotos(const QString& dir, int n) {
                 r[x * 3 + 2] = uint8_t(std::clamp(v * 0.5f + 60 + nz, 0.f, 255.f));
             }
         }
-        engine::Document d;
-        d.frames.push_back(engine::Frame{b});
-        engine::SaveRequest r;
-        r.path = path.toStdString();
-        r.format = engine::kFmtJpeg;
-        r.quality = 90;
-        engine::saveFile(d, r);
+        bench::saveJpeg(b, path.toStdString(), 90);
     }
 }
 

@@ -38,6 +38,7 @@
 #include "engine/core/formats/formats.h"
 #include "engine/image_control.h"
 #include "shell/file_lists.h"
+#include "bench_support.h"
 
 using namespace qova;
 
@@ -76,13 +77,7 @@ void makePhotos(const QString& dir, int n, double mp, const char* stem) {
                 r[x * 3 + 2] = uint8_t(std::clamp(v * 0.5f + 60 + nz, 0.f, 255.f));
             }
         }
-        engine::Document d;
-        d.frames.push_back(engine::Frame{b});
-        engine::SaveRequest r;
-        r.path = path.toStdString();
-        r.format = engine::kFmtJpeg;
-        r.quality = 88;
-        engine::saveFile(d, r);
+        bench::saveJpeg(b, path.toStdString(), 88);
     }
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages QOVA needs to build, run, test and benchmark.
+# Installs the Debian 12 packages QOVA needs to build, run, test and benchmark,
+# and any packages named as arguments (scripts/install-bench-deps.sh).
 # Safe to run again: it only asks apt for what is missing.
 set -euo pipefail
 
@@ -24,6 +25,7 @@ PKGS=(
   imagemagick libvips-tools
   clang libclang-rt-14-dev
   cups printer-driver-cups-pdf poppler-utils libsane-dev sane-utils
+  "$@"
 )
 
 missing=()
